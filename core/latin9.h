@@ -1,0 +1,11 @@
+// Conversion between the program's single-byte ISO-8859-15 texts and UTF-8 / UTF-16, used where
+// texts meet the toolkit, the settings file's UTF-8 form and the Windows API.
+#pragma once
+#include <string>
+#include <string_view>
+
+std::string Latin9ToUtf8(std::string_view text);
+// Characters without an ISO-8859-15 form, and malformed sequences, become "?".
+std::string Utf8ToLatin9(std::string_view text);
+std::u16string Latin9ToUtf16(std::string_view text);
+std::string Utf16ToLatin9(std::u16string_view text);

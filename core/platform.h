@@ -1,0 +1,42 @@
+// What differs between the Linux and the Windows build of the core, behind one set of calls.
+// Each build links exactly one implementation (platform_linux.cpp or windows/platform_win.cpp).
+#pragma once
+#include <cstddef>
+#include <string>
+
+extern const char pathSeparator;
+// The settings file is always UTF-8 on Windows; on Linux only when it carries a byte-order mark.
+extern const bool settingsAlwaysUtf8;
+extern const char* const settingsLineEnd;
+
+// Resolved path of the running executable; empty when the system cannot tell.
+std::string ReadProgramPath();
+// The folder that holds working directories, with a trailing separator.
+std::string TemporaryDirectory();
+// Fills `count` bytes from the system's random source; false when it cannot be opened.
+bool RandomBytes(void* buffer, size_t count);
+// Starts the network stack; false when it cannot be used.
+bool InitNetwork();
+// SHA-1 of the bytes as 40 lowercase hexadecimal digits, from the platform's maintained library.
+std::string Sha1Hex(const void* data, size_t size);
+inline std::string Sha1Hex(const std::string& text) { return Sha1Hex(text.data(), text.size()); }
+// German caption of the auto-start check box; the Windows build words it differently.
+extern const char* const germanActivateServer;
+
+// The whole content of a file; false when it cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::string& content);
+// Whether the file may be opened for writing (it exists and permissions allow it).
+bool FileWritable(const std::string& path);
+// Replaces the file's content so that no reader and no crash ever meets a half-written file: a new
+// file beside it renamed over it, keeping its permissions; a symbolic link keeps pointing at it.
+bool ReplaceFileContent(const std::string& path, const std::string& content);
+// Creates an empty file with the default permissions; false when it cannot.
+bool CreateEmptyFile(const std::string& path);
+// The Windows build keeps two more settings: "autostart" and "image".
+extern const bool windowsSettingKeys;
+
+// Whether the path opens as a directory (it exists and is readable).
+bool DirectoryOpens(const std::string& path);
+enum class MakeDirectoryResult { Created, AlreadyExists, Failed };
+// Creates a directory private to the user (0700 on Linux, subject to the umask).
+MakeDirectoryResult MakeDirectory(const std::string& path);

@@ -1,0 +1,3 @@
+#include "core/program_state.h"
+
+ProgramState programState;

@@ -1,0 +1,94 @@
+// The one process-wide record every subsystem reads and writes, and the global that holds it.
+// Values shared between threads are atomic or SharedText; everything else belongs to one thread.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <semaphore>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/shared_text.h"
+
+using FrameSemaphore = std::counting_semaphore<INT32_MAX>;
+
+struct ProgramState {
+    int32_t exitCode = 0;
+    int argumentCount = 0;
+    char** arguments = nullptr;
+
+    // Fixed once start-up has finished.
+    std::string programPath;
+    std::string settingsPath;
+    std::string serviceBaseUrl;
+    int32_t networkReady = 0;
+    FrameSemaphore frameSemaphore{0};
+    std::vector<char> responseBuffer;
+    std::vector<char> ioBuffer;
+    std::string sessionId;
+    std::string startupLanguage;
+    std::string workDir;
+    std::string jpegPath;
+
+    // Language texts (main thread; the fatal-error handler only reads them).
+    std::string languageName;
+    std::string textErrorTitle;
+    std::string textUnknownError;
+    std::string textNetworkFailed;
+    std::string textServerFailed;
+    std::string textCaptureFailed;
+    std::string textFirefoxNotFound;
+    std::string textPreviewUnavailable;
+    std::string textEnterCredentials;
+    std::string textActive;
+    std::string textInactive;
+    std::string textStart;
+    std::string textStop;
+    std::string textUsers;
+    std::string textSettings;
+    std::string textPreview;
+    std::string textHideInTray;
+    std::string textProgramSettings;
+    std::string textUsername;
+    std::string textPassword;
+    std::string textActivateServer;
+    std::string textStartHidden;
+    std::string textLanguage;
+    std::string textDevice;
+    std::string textCancel;
+    // Windows build only.
+    std::string textFunctionPrefix;
+    std::string textNotFoundSuffix;
+    std::string textDeviceFailed;
+    std::string textImageQuality;
+    std::string textStartWithWindows;
+
+    // Loaded settings: replaced by the main thread, read by the server and capture threads.
+    SharedText settingUsername;
+    SharedText settingPasswordHash;
+    SharedText settingServer;
+    SharedText settingHide;
+    SharedText settingIpCheck;
+    SharedText settingPort;
+    SharedText settingDevice;
+    SharedText settingAutostart;  // Windows build only
+    SharedText settingImage;      // Windows build only
+    std::string settingLanguage;
+
+    // Thread handshakes.
+    std::atomic<int32_t> serverState{0};
+    std::atomic<int32_t> userCount{0};
+    std::atomic<int32_t> helperProcess{0};
+    std::atomic<int32_t> mainWindowReady{0};
+    // Written by the capture thread before its release store of -1 into helperProcess.
+    std::string captureError;
+
+    int32_t mainWindowHandle = 0;
+    std::string runningPort;
+
+    // Owned by the server thread; the main loop empties loggedInClients once that thread ended.
+    std::vector<uint32_t> loggedInClients;               // most recent login first
+    std::unordered_map<std::string, int64_t> clientLastSeen;  // decimal address -> monotonic s
+};
+
+extern ProgramState programState;

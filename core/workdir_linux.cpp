@@ -1,0 +1,57 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/constants.h"
+#include "core/program_state.h"
+#include "core/text_util.h"
+#include "core/workdir.h"
+
+extern const unsigned char helperImage[];
+extern const std::size_t helperImageSize;
+
+namespace {
+
+// Deletes the regular files directly inside the directory, then the directory; a subdirectory or
+// an undeletable file keeps it in place.
+void RemoveDirectoryShallow(const std::string& path) {
+    if (DIR* dir = opendir(path.c_str())) {
+        while (dirent* entry = readdir(dir)) {
+            std::string file = path + "/" + entry->d_name;
+            struct stat info;
+            if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(file.c_str());
+        }
+        closedir(dir);
+    }
+    rmdir(path.c_str());
+}
+
+}  // namespace
+
+bool InstallHelper(const char* path) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < helperImageSize) {
+        ssize_t n = write(fd, helperImage + done, helperImageSize - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    // Closed before it is made executable: a file still open for writing cannot be run.
+    bool written = close(fd) == 0 && done == helperImageSize;
+    struct stat info;
+    if (lstat(path, &info) != 0) return false;
+    return chmod(path, (info.st_mode & 07777) | 0173) == 0 && written;
+}
+
+void CleanUpWorkDir() {
+    const ProgramState& s = programState;
+    if (s.workDir.empty()) return;
+    unlink(s.jpegPath.c_str());
+    unlink((s.workDir + helperFileName).c_str());
+    RemoveDirectoryShallow(StripTrailingSlash(s.workDir));
+}
