@@ -77,7 +77,8 @@ bool GadgetExists(int gadget);
 void AddGadgetItem(int gadget, const std::string& text);
 
 // Caption of frames, texts, buttons, check boxes and links; content of entries; the text shown
-// by spin boxes; the selected item of combo boxes (empty when none).
+// by spin boxes; the selected item of combo boxes (empty when none; setting selects the item
+// with that text).
 void SetGadgetText(int gadget, const std::string& text);
 std::string GetGadgetText(int gadget);
 // Check boxes: 1 checked, 0 not. Combo boxes: index of the selected item, -1 none.
