@@ -1,0 +1,45 @@
+// Logins by address and the checks that grant them; runs on the server thread only.
+#include "web/login.h"
+
+#include <algorithm>
+
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "web/connection.h"
+#include "web/monotonic_clock.h"
+
+std::string ClientKey(uint32_t address) { return std::to_string(address); }
+
+void StampClient(uint32_t address) { programState.clientLastSeen[ClientKey(address)] = MonotonicSeconds(); }
+
+bool IsLoggedIn(const Connection& connection) {
+    const std::vector<uint32_t>& clients = programState.loggedInClients;
+    return std::find(clients.begin(), clients.end(), PeerAddress(connection)) != clients.end();
+}
+
+void LogInClient(const Connection& connection) {
+    uint32_t address = PeerAddress(connection);
+    programState.loggedInClients.insert(programState.loggedInClients.begin(), address);
+    StampClient(address);
+}
+
+void PurgeIdleClients() {
+    std::vector<uint32_t>& clients = programState.loggedInClients;
+    int64_t now = MonotonicSeconds();
+    for (auto at = clients.begin(); at != clients.end(); ++at) {
+        auto seen = programState.clientLastSeen.find(ClientKey(*at));
+        // An address without a time of its own has no claim to stay.
+        if (seen == programState.clientLastSeen.end() || now - seen->second > loginQuietSeconds) {
+            clients.erase(at);
+            return;
+        }
+    }
+}
+
+bool PasswordMatches(const std::string& password) {
+    return Sha1Hex(password) == programState.settingPasswordHash.Get();
+}
+
+bool SessionIdMatches(const std::string& id) {
+    return !programState.sessionId.empty() && id == programState.sessionId;
+}

@@ -1,0 +1,24 @@
+// Who is let in: logins belong to IPv4 addresses, renewed by every request from the address and
+// dropped after more than loginQuietSeconds without one.
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct Connection;
+
+inline constexpr int64_t loginQuietSeconds = 10;
+
+// The clientLastSeen key of an address.
+std::string ClientKey(uint32_t address);
+// Records that the address has just sent something.
+void StampClient(uint32_t address);
+bool IsLoggedIn(const Connection& connection);
+// Puts the connection's address first in loggedInClients and stamps it.
+void LogInClient(const Connection& connection);
+// Drops at most one address that has been quiet too long, the first found from the front.
+void PurgeIdleClients();
+
+// The one place a password is checked against the stored digest.
+bool PasswordMatches(const std::string& password);
+// An empty id (no random source at start-up) lets nobody in.
+bool SessionIdMatches(const std::string& id);

@@ -1,0 +1,95 @@
+// The server thread's loop, its start and its ends: by itself after a stop request, or forced.
+#include "web/server_thread.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "core/program_state.h"
+#include "core/text_util.h"
+#include "web/connection.h"
+#include "web/login.h"
+#include "web/routing.h"
+
+namespace {
+
+// The thread is detached, so that a program that ends with the server still running is not
+// ended by an unjoined thread; this pair tells when it has let go of the server.
+std::mutex lifeLock;
+std::condition_variable lifeEnded;
+bool alive = false;
+
+// A thread stuck on a browser still gives way within one wait slice: this bound is never reached.
+constexpr auto forcedEndBound = std::chrono::seconds(2);
+
+void MarkAlive(bool value) {
+    std::lock_guard<std::mutex> guard(lifeLock);
+    alive = value;
+    if (!value) lifeEnded.notify_all();
+}
+
+void ServeRequest(Connection& connection) {
+    StampClient(PeerAddress(connection));
+    const char* area = programState.ioBuffer.data();
+    size_t count = ReceiveRequest(connection, programState.ioBuffer.data(), receiveAreaSize);
+    std::string_view text(area, count);
+    text = text.substr(0, text.find('\0'));
+    std::string path;
+    if (RequestPathOf(text, path)) HandleRequest(path, connection);
+}
+
+}  // namespace
+
+void ServerThread() {
+    MarkAlive(true);
+    ProgramState& s = programState;
+    if (!CreateServer(NumberValue(s.settingPort.Get()))) {
+        s.userCount = 0;
+        // Alive turns false first: once the loop sees the failure, a new start must find no thread.
+        MarkAlive(false);
+        s.serverState = serverFailed;
+        return;
+    }
+    s.serverState = serverCreated;
+    do {
+        NetPoll event = PollServer();
+        if (event.kind == NetEvent::None) {
+            PurgeIdleClients();
+            s.userCount = int32_t(s.loggedInClients.size());
+            WaitForActivity(idleWaitMilliseconds);
+        } else if (event.kind == NetEvent::Data) {
+            ServeRequest(*event.connection);
+        }
+    } while (s.serverState != serverStopRequested && !ServerInterrupted());
+    s.userCount = 0;
+    CloseServer();
+    MarkAlive(false);
+}
+
+void CreateServerThread() {
+    {
+        std::lock_guard<std::mutex> guard(lifeLock);
+        if (alive) return;
+        alive = true;
+    }
+    try {
+        std::thread(ServerThread).detach();
+    } catch (const std::system_error&) {
+        MarkAlive(false);
+        programState.serverState = serverFailed;
+    }
+}
+
+bool ServerThreadAlive() {
+    std::lock_guard<std::mutex> guard(lifeLock);
+    return alive;
+}
+
+void EndServerThread() {
+    InterruptServer();
+    std::unique_lock<std::mutex> lock(lifeLock);
+    if (lifeEnded.wait_for(lock, forcedEndBound, [] { return !alive; })) CloseServer();
+}

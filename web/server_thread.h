@@ -1,0 +1,26 @@
+// The web server's one thread: it listens on the port setting, answers requests one at a time,
+// ages out quiet logins, and meets the main loop only through serverState and userCount.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr int32_t serverIdle = 0;
+inline constexpr int32_t serverCreated = 1;
+inline constexpr int32_t serverFailed = -1;
+inline constexpr int32_t serverStopRequested = -2;
+
+// Bytes at the start of ioBuffer that one read of a request may fill.
+inline constexpr size_t receiveAreaSize = 2048;
+// Idle, the thread looks at its sockets, the stop request and quiet logins this often.
+inline constexpr int idleWaitMilliseconds = 100;
+
+// The thread procedure: reads settingPort once, reports serverCreated or serverFailed, serves
+// until it sees serverStopRequested, then sets userCount to 0 and closes every socket.
+void ServerThread();
+// Starts ServerThread unless it is alive already; a thread that cannot be started reports
+// serverFailed.
+void CreateServerThread();
+bool ServerThreadAlive();
+// For a thread that did not end after the stop request: makes it end now (every wait in it is
+// short and gives way) and, once it has, makes sure the server is closed. No thread serves after.
+void EndServerThread();

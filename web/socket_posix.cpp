@@ -1,0 +1,98 @@
+// POSIX sockets behind the connection layer's seam: non-blocking IPv4 TCP, poll(2) readiness,
+// and sends that never raise SIGPIPE.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "web/socket_seam.h"
+
+namespace {
+
+bool MakeNonBlocking(int fd) {
+    int flags = fcntl(fd, F_GETFL, 0);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+}  // namespace
+
+SocketHandle OpenListeningSocket(uint16_t port, int backlog) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return noSocket;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (!MakeNonBlocking(fd) || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(fd, backlog) != 0) {
+        close(fd);
+        return noSocket;
+    }
+    return fd;
+}
+
+SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress) {
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    int fd;
+    do {
+        fd = accept4(int(listener), reinterpret_cast<sockaddr*>(&peer), &length,
+                     SOCK_NONBLOCK | SOCK_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return noSocket;
+    peerAddress = peer.sin_family == AF_INET ? ntohl(peer.sin_addr.s_addr) : 0;
+    return fd;
+}
+
+PeekResult PeekSocket(SocketHandle socket) {
+    char byte;
+    ssize_t n;
+    do {
+        n = recv(int(socket), &byte, 1, MSG_PEEK);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0) return PeekResult::Data;
+    if (n == 0) return PeekResult::Closed;
+    return errno == EAGAIN || errno == EWOULDBLOCK ? PeekResult::Nothing : PeekResult::Failed;
+}
+
+long ReceiveSocket(SocketHandle socket, char* buffer, size_t count) {
+    ssize_t n;
+    do {
+        n = recv(int(socket), buffer, count, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n >= 0) return long(n);
+    return errno == EAGAIN || errno == EWOULDBLOCK ? socketWouldBlock : socketFailed;
+}
+
+long SendSocket(SocketHandle socket, const char* data, size_t count) {
+    ssize_t n;
+    do {
+        n = send(int(socket), data, count, MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    if (n >= 0) return long(n);
+    return errno == EAGAIN || errno == EWOULDBLOCK ? socketWouldBlock : socketFailed;
+}
+
+void ShutDownSending(SocketHandle socket) { shutdown(int(socket), SHUT_WR); }
+
+void CloseSocket(SocketHandle socket) { close(int(socket)); }
+
+bool WaitReadable(SocketWatch* watches, size_t count, int milliseconds) {
+    // Reused between calls: the server thread waits here many times a second.
+    thread_local std::vector<pollfd> polls;
+    polls.resize(count);
+    for (size_t i = 0; i < count; ++i) polls[i] = pollfd{int(watches[i].socket), POLLIN, 0};
+    int ready = poll(polls.data(), nfds_t(count), milliseconds);
+    for (size_t i = 0; i < count; ++i) watches[i].ready = ready > 0 && polls[i].revents != 0;
+    return ready > 0;
+}
+
+bool WaitWritable(SocketHandle socket, int milliseconds) {
+    pollfd one{int(socket), POLLOUT, 0};
+    return poll(&one, 1, milliseconds) > 0;
+}

@@ -1,0 +1,43 @@
+// The handful of socket calls that differ between systems, so that the connection layer is shared.
+// Each build links one implementation: socket_posix.cpp here, a Winsock one in the Windows build.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Wide enough for a POSIX descriptor and for a Winsock SOCKET alike.
+using SocketHandle = intptr_t;
+inline constexpr SocketHandle noSocket = -1;
+
+// A non-blocking IPv4 listening socket on every local address, without address reuse;
+// noSocket when it cannot be created, bound or put into listening state.
+SocketHandle OpenListeningSocket(uint16_t port, int backlog);
+
+// One pending connection, made non-blocking, with the peer's IPv4 address in host byte order;
+// noSocket when none is pending (or accepting failed).
+SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress);
+
+enum class PeekResult { Data, Closed, Nothing, Failed };
+// Looks for unread bytes without consuming them.
+PeekResult PeekSocket(SocketHandle socket);
+
+inline constexpr long socketWouldBlock = -1;
+inline constexpr long socketFailed = -2;
+// One read of at most `count` bytes: the count read, 0 when the peer has closed,
+// socketWouldBlock when nothing has arrived, socketFailed when the connection is broken.
+long ReceiveSocket(SocketHandle socket, char* buffer, size_t count);
+// One send that never raises a signal: the count the socket took, socketWouldBlock or socketFailed.
+long SendSocket(SocketHandle socket, const char* data, size_t count);
+
+// Sends the end of the stream after everything queued; reading stays possible.
+void ShutDownSending(SocketHandle socket);
+void CloseSocket(SocketHandle socket);
+
+struct SocketWatch {
+    SocketHandle socket = noSocket;
+    bool ready = false;
+};
+// Marks which sockets can be read (or have been closed or failed), waiting at most `milliseconds`
+// (0: only look). False when none is ready.
+bool WaitReadable(SocketWatch* watches, size_t count, int milliseconds);
+// Waits at most `milliseconds` until the socket takes more data or has failed.
+bool WaitWritable(SocketHandle socket, int milliseconds);
