@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "capturectl/process_runner.h"
 #include "core/constants.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
@@ -50,6 +51,9 @@ bool InstallHelper(const char* path) {
 
 void CleanUpWorkDir() {
     const ProgramState& s = programState;
+    // Killed first: a helper left running would go on writing frames into the directory.
+    int32_t helper = s.helperProcess.load(std::memory_order_acquire);
+    if (helper > 0 && ProcessRunning(helper)) KillProcess(helper);
     if (s.workDir.empty()) return;
     unlink(s.jpegPath.c_str());
     unlink((s.workDir + helperFileName).c_str());

@@ -1,0 +1,12 @@
+// The capture thread: starts the capture helper in the working directory and watches it, one
+// check per frame-timer tick, until it ends; then leaves the reason for the main loop.
+#pragma once
+
+// The thread procedure; the parameter is not used. Publishes the end by a release store of -1
+// into programState.helperProcess after writing programState.captureError.
+void CaptureThread(int parameter);
+
+// Starts CaptureThread(0) as a detached thread unless one is alive already.
+void CreateCaptureThread();
+
+bool CaptureThreadAlive();

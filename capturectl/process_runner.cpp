@@ -1,0 +1,191 @@
+// The process runner: starting children with optional pipes, and the registry that maps handle
+// numbers to shared records, so that one thread may close a handle while another still checks
+// or kills through it.
+#include "capturectl/process_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "capturectl/child_watcher.h"
+#include "capturectl/command_line.h"
+#include "capturectl/process_record.h"
+
+namespace {
+
+// How long ProcessRunning waits, once standard output has ended, for the child to be gone. A
+// child that closes its output and lives on is reported running rather than waited for without
+// end, which would hang the capture thread and the shutdown.
+constexpr std::chrono::milliseconds goneWaitLimit{1000};
+
+std::mutex registryLock;
+std::map<int32_t, std::shared_ptr<ProcessRecord>> registry;
+int32_t nextHandle = 1;
+
+int32_t RegisterRecord(const std::shared_ptr<ProcessRecord>& record) {
+    std::lock_guard<std::mutex> guard(registryLock);
+    int32_t handle;
+    do {
+        handle = nextHandle;
+        nextHandle = nextHandle == INT32_MAX ? 1 : nextHandle + 1;
+    } while (registry.count(handle));
+    registry[handle] = record;
+    return handle;
+}
+
+std::shared_ptr<ProcessRecord> FindRecord(int32_t handle) {
+    std::lock_guard<std::mutex> guard(registryLock);
+    auto found = registry.find(handle);
+    return found == registry.end() ? nullptr : found->second;
+}
+
+void ForgetRecord(int32_t handle) {
+    std::shared_ptr<ProcessRecord> record;
+    std::lock_guard<std::mutex> guard(registryLock);
+    auto found = registry.find(handle);
+    if (found == registry.end()) return;
+    record = std::move(found->second);
+    registry.erase(found);
+}
+
+// Both ends of a pipe; the ends not handed on are closed when it goes.
+struct Pipe {
+    int readEnd = -1;
+    int writeEnd = -1;
+    Pipe() = default;
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+    ~Pipe() {
+        CloseWriteEnd();
+        if (readEnd >= 0) close(readEnd);
+    }
+    // Close-on-exec, so that no other child started meanwhile keeps an end open.
+    bool Open() {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) != 0) return false;
+        readEnd = ends[0];
+        writeEnd = ends[1];
+        return fcntl(readEnd, F_SETFL, fcntl(readEnd, F_GETFL) | O_NONBLOCK) == 0;
+    }
+    void CloseWriteEnd() {
+        if (writeEnd >= 0) close(writeEnd);
+        writeEnd = -1;
+    }
+    int TakeReadEnd() {
+        int fd = readEnd;
+        readEnd = -1;
+        return fd;
+    }
+};
+
+// Between fork and exec only async-signal-safe calls: everything is prepared beforehand.
+pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
+                 const std::string& directory, int outputFd, int errorFd) {
+    std::vector<char*> argv;
+    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    const char* directoryName = directory.empty() ? nullptr : directory.c_str();
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    // The program's own choices (SIGPIPE ignored, a thread's blocked signals) would otherwise
+    // pass through exec to the child.
+    sigaction(SIGPIPE, &defaultAction, nullptr);
+    sigprocmask(SIG_SETMASK, &noSignals, nullptr);
+    if (outputFd >= 0 && dup2(outputFd, STDOUT_FILENO) < 0) _exit(1);
+    if (errorFd >= 0 && dup2(errorFd, STDERR_FILENO) < 0) _exit(1);
+    // Running in another directory than asked for would put its files in the wrong place.
+    if (directoryName && chdir(directoryName) != 0) _exit(1);
+    execv(file.c_str(), argv.data());
+    _exit(1);
+}
+
+}  // namespace
+
+int32_t RunProcess(const std::string& program, const std::string& arguments,
+                   const std::string& directory, int options) {
+    std::string file = FindProgram(program);
+    if (file.empty()) return 0;
+    std::vector<std::string> words = SplitArguments(arguments);
+    words.insert(words.begin(), program);
+
+    bool keep = options & processKeepHandle;
+    Pipe output, error;
+    if (keep && (options & processConnectOutput) && !output.Open()) return 0;
+    if (keep && (options & processConnectError) && !error.Open()) return 0;
+    pid_t pid = StartChild(file, words, directory, output.writeEnd, error.writeEnd);
+    output.CloseWriteEnd();
+    error.CloseWriteEnd();
+    if (pid < 0) return 0;
+
+    auto record = std::make_shared<ProcessRecord>();
+    record->pid = pid;
+    record->outputConnected = output.readEnd >= 0;
+    record->outputFd = output.TakeReadEnd();
+    record->errorFd = error.TakeReadEnd();
+    int32_t handle = 1;
+    if (keep) {
+        handle = RegisterRecord(record);
+        record->fatalSlot = ClaimFatalSlot(handle, pid);
+    }
+    if (!StartWatcher(record)) {
+        // Nobody would reap it: take it back rather than leave a zombie behind.
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        ReleaseFatalSlot(record->fatalSlot, pid);
+        if (keep) ForgetRecord(handle);
+        return 0;
+    }
+    return handle;
+}
+
+bool ProcessRunning(int32_t handle) {
+    std::shared_ptr<ProcessRecord> record = FindRecord(handle);
+    if (!record) return false;
+    std::unique_lock<std::mutex> guard(record->lock);
+    if (record->outputConnected && !record->pipesClosed) {
+        record->DrainPipes();
+        if (!record->outputEnded) return true;
+        return !record->goneSignal.wait_for(guard, goneWaitLimit, [&] { return record->gone; });
+    }
+    return !record->gone;
+}
+
+std::string ReadProcessErrorLine(int32_t handle) {
+    std::shared_ptr<ProcessRecord> record = FindRecord(handle);
+    if (!record) return "";
+    std::lock_guard<std::mutex> guard(record->lock);
+    record->DrainPipes();
+    size_t end = record->errorText.find('\n');
+    if (end == std::string::npos) return "";
+    std::string line = record->errorText.substr(0, end);
+    record->errorText.erase(0, end + 1);
+    return line;
+}
+
+void CloseProcess(int32_t handle) {
+    std::shared_ptr<ProcessRecord> record = FindRecord(handle);
+    if (!record) return;
+    ForgetRecord(handle);
+    std::lock_guard<std::mutex> guard(record->lock);
+    record->ClosePipes();
+}
+
+void KillProcess(int32_t handle) {
+    std::shared_ptr<ProcessRecord> record = FindRecord(handle);
+    if (!record) return;
+    std::lock_guard<std::mutex> guard(record->lock);
+    if (!record->gone) kill(record->pid, SIGKILL);
+}

@@ -1,0 +1,39 @@
+// Starting outside programs and watching them: their error output line by line, whether they
+// still run, closing and killing them. Handles are small numbers that stay safe to use from
+// several threads at once.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Options of RunProcess, combined with |.
+enum : int {
+    processKeepHandle = 1,     // the result is a handle; without it only 1 (started) or 0
+    processConnectOutput = 2,  // the child's standard output goes to a pipe the handle drains
+    processConnectError = 4,   // the child's error output goes to a pipe the handle keeps
+};
+
+// Finds the program (a path with "/" naming a non-empty executable file is used as it is; a
+// path beginning with "/" or "./" that does not is refused; any other name is looked up in
+// PATH), splits the arguments at blanks with double quotes grouping, and starts it in
+// `directory` (unless empty). Returns a handle > 0 with processKeepHandle, else 1; 0 when the
+// program is not found or nothing could be started. The output options take effect only
+// together with processKeepHandle: without a handle there is nobody to read the pipes.
+int32_t RunProcess(const std::string& program, const std::string& arguments,
+                   const std::string& directory, int options);
+
+// With standard output connected: true until it has ended, then waits (at most about a second)
+// for the process to be gone. Otherwise: true while the process exists.
+bool ProcessRunning(int32_t handle);
+
+// The next complete line of the error output without its line feed (a carriage return before
+// it stays), or "" when no complete line is there yet; an unfinished line is kept.
+std::string ReadProcessErrorLine(int32_t handle);
+
+// Frees the handle and closes its pipes; the process is neither waited for nor stopped.
+void CloseProcess(int32_t handle);
+
+// Sends SIGKILL to the process unless it has already ended; neither waits nor frees the handle.
+void KillProcess(int32_t handle);
+
+// The same kill for the fatal-error path: async-signal-safe (no lock, no allocation).
+void KillProcessForFatalError(int32_t handle);
