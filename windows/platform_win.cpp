@@ -1,0 +1,188 @@
+// The Windows side of the core's platform calls: module path, temporary folder, CryptoAPI random
+// bytes and SHA-1, Windows Sockets start-up, and wide-character file calls for UTF-8 paths.
+#include "core/platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string_view>
+#include <vector>
+
+#include "windows/wide_text.h"
+
+const char pathSeparator = '\\';
+const bool settingsAlwaysUtf8 = true;
+const char* const settingsLineEnd = "\r\n";
+const char* const germanActivateServer = "Server automatisch starten";
+const bool windowsSettingKeys = true;
+
+namespace {
+
+// The Win32 prefix that lifts the path length limit; the program's path is shown without it.
+constexpr std::wstring_view longPathPrefix = L"\\\\?\\";
+
+// Owns a file handle for the length of one operation.
+struct FileHandle {
+    HANDLE handle;
+    explicit FileHandle(HANDLE h) : handle(h) {}
+    ~FileHandle() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool valid() const { return handle != INVALID_HANDLE_VALUE; }
+};
+
+// Readers share deletion too, so that a replacement can be renamed over a file being read.
+constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE OpenFile(const std::string& path, DWORD access, DWORD disposition) {
+    return CreateFileW(WidePath(path).c_str(), access, shareAll, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool WriteWhole(HANDLE file, const std::string& content) {
+    size_t done = 0;
+    while (done < content.size()) {
+        DWORD chunk = DWORD(std::min<size_t>(content.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, content.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+// Owns a CryptoAPI context of the general-purpose provider, without any key container.
+struct CryptoProvider {
+    HCRYPTPROV handle = 0;
+    CryptoProvider() {
+        if (!CryptAcquireContextW(&handle, nullptr, nullptr, PROV_RSA_FULL,
+                                  CRYPT_VERIFYCONTEXT | CRYPT_SILENT))
+            handle = 0;
+    }
+    ~CryptoProvider() {
+        if (handle) CryptReleaseContext(handle, 0);
+    }
+    CryptoProvider(const CryptoProvider&) = delete;
+    CryptoProvider& operator=(const CryptoProvider&) = delete;
+};
+
+}  // namespace
+
+std::string ReadProgramPath() {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), DWORD(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) {
+            std::wstring_view path(buffer.data(), length);
+            if (path.substr(0, longPathPrefix.size()) == longPathPrefix)
+                path.remove_prefix(longPathPrefix.size());
+            return PathFromWide(path);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string TemporaryDirectory() {
+    wchar_t shortForm[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, shortForm);
+    if (length == 0 || length > MAX_PATH) return {};
+    std::wstring path(shortForm, length);
+    DWORD longLength = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (longLength > 0) {
+        std::wstring longForm(longLength, L'\0');
+        DWORD written = GetLongPathNameW(path.c_str(), longForm.data(), longLength);
+        if (written > 0 && written < longLength) path.assign(longForm.data(), written);
+    }
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return PathFromWide(path);
+}
+
+bool RandomBytes(void* buffer, size_t count) {
+    CryptoProvider provider;
+    if (!provider.handle) return false;
+    // A failed fill is not an error here: the buffer keeps its zero bytes, as on Linux.
+    CryptGenRandom(provider.handle, DWORD(count), static_cast<BYTE*>(buffer));
+    return true;
+}
+
+bool InitNetwork() {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+
+std::string Sha1Hex(const void* data, size_t size) {
+    CryptoProvider provider;
+    HCRYPTHASH hash = 0;
+    if (!provider.handle || !CryptCreateHash(provider.handle, CALG_SHA1, 0, 0, &hash)) return {};
+    BYTE digest[20];
+    DWORD digestSize = sizeof digest;
+    bool hashed = CryptHashData(hash, static_cast<const BYTE*>(data), DWORD(size), 0) &&
+                  CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0) &&
+                  digestSize == sizeof digest;
+    CryptDestroyHash(hash);
+    if (!hashed) return {};
+    static const char hexDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (BYTE b : digest) {
+        hex += hexDigits[b >> 4];
+        hex += hexDigits[b & 15];
+    }
+    return hex;
+}
+
+bool ReadFileBytes(const std::string& path, std::string& content) {
+    FileHandle file(OpenFile(path, GENERIC_READ, OPEN_EXISTING));
+    if (!file.valid()) return false;
+    content.clear();
+    char chunk[16384];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.handle, chunk, sizeof chunk, &got, nullptr)) return false;
+        if (got == 0) return true;
+        content.append(chunk, got);
+    }
+}
+
+bool FileWritable(const std::string& path) {
+    return FileHandle(OpenFile(path, GENERIC_WRITE, OPEN_EXISTING)).valid();
+}
+
+bool ReplaceFileContent(const std::string& path, const std::string& content) {
+    static std::atomic<unsigned> serial{0};
+    std::string spare = path + ".new-" + std::to_string(GetCurrentProcessId()) + "-" +
+                        std::to_string(serial++);
+    bool written = false;
+    {
+        FileHandle file(OpenFile(spare, GENERIC_WRITE, CREATE_NEW));
+        if (file.valid()) written = WriteWhole(file.handle, content) && FlushFileBuffers(file.handle);
+    }
+    if (written && MoveFileExW(WidePath(spare).c_str(), WidePath(path).c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(WidePath(spare).c_str());
+    // The folder takes no new file, or another program holds the old one without sharing its
+    // deletion: rewriting in place is the only way left.
+    FileHandle file(OpenFile(path, GENERIC_WRITE, TRUNCATE_EXISTING));
+    return file.valid() && WriteWhole(file.handle, content);
+}
+
+bool CreateEmptyFile(const std::string& path) {
+    return FileHandle(OpenFile(path, GENERIC_WRITE, OPEN_ALWAYS)).valid();
+}
+
+bool DirectoryOpens(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+MakeDirectoryResult MakeDirectory(const std::string& path) {
+    if (CreateDirectoryW(WidePath(path).c_str(), nullptr)) return MakeDirectoryResult::Created;
+    return GetLastError() == ERROR_ALREADY_EXISTS ? MakeDirectoryResult::AlreadyExists
+                                                  : MakeDirectoryResult::Failed;
+}
