@@ -21,9 +21,10 @@ std::string DirectoryPart(const std::string& path) {
 
 }  // namespace
 
-void StartUp(int& argc, char**& argv) {
+void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
     ProgramState& s = programState;
     s.exitCode = 0;
+    if (desktop.startToolkit) desktop.startToolkit(argc, argv);
     s.argumentCount = argc;
     s.arguments = argv;
 
@@ -41,6 +42,7 @@ void StartUp(int& argc, char**& argv) {
     s.responseBuffer.assign(bufferSize, 0);
     s.ioBuffer.assign(bufferSize, 0);
     s.networkReady = InitNetwork() ? 1 : 0;
+    if (desktop.loadFont) desktop.loadFont();
 
     if (RandomBytes(s.ioBuffer.data(), sessionRandomBytes))
         s.sessionId = Sha1Hex(s.ioBuffer.data(), sessionRandomBytes);
@@ -50,6 +52,7 @@ void StartUp(int& argc, char**& argv) {
 
     s.workDir = CreateWorkDir(TemporaryDirectory());
     s.jpegPath = s.workDir + jpegFileName;
+    if (desktop.decodeIcon) desktop.decodeIcon();
 
     InstallHelper((s.workDir + helperFileName).c_str());
 }

@@ -1,5 +1,5 @@
-// Windows, fonts and images of the GTK 2 gadget toolkit: fixed-size top-level windows with a
-// GtkFixed for pixel positions, hiding that keeps the place on screen, and decoded PNG slots.
+// Windows of the GTK 2 gadget toolkit: fixed-size top-level windows with a GtkFixed for pixel
+// positions, and hiding that keeps the window's place on the screen.
 #include <map>
 
 #include "core/latin9.h"
@@ -18,8 +18,6 @@ struct WindowRecord {
     gint pinnedY = 0;
 };
 std::map<int, WindowRecord> windows;
-std::map<int, std::string> fonts;  // slot -> Pango font description text
-std::map<int, GdkPixbuf*> images;
 
 gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
     WindowEvent event;
@@ -34,59 +32,6 @@ gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
 std::string ToScreenText(const std::string& text) { return Latin9ToUtf8(text); }
 
 std::string FromScreenText(const char* text) { return text ? Utf8ToLatin9(text) : std::string(); }
-
-bool LoadGadgetFont(int font, const std::string& name, int size) {
-    if (!GadgetsStarted() || name.empty() || size <= 0) return false;
-    PangoFontDescription* description = pango_font_description_new();
-    pango_font_description_set_family(description, ToScreenText(name).c_str());
-    pango_font_description_set_size(description, size * PANGO_SCALE);
-    PangoContext* context = gdk_pango_context_get();
-    PangoFont* loaded = pango_context_load_font(context, description);
-    bool ok = loaded != nullptr;
-    if (ok) {
-        gchar* text = pango_font_description_to_string(description);
-        fonts[font] = text;
-        g_free(text);
-        g_object_unref(loaded);
-    }
-    g_object_unref(context);
-    pango_font_description_free(description);
-    return ok;
-}
-
-bool GadgetFontLoaded(int font) { return fonts.count(font) != 0; }
-
-void SetDefaultGadgetFont(int font) {
-    auto found = fonts.find(font);
-    if (found == fonts.end()) return;
-    // The settings-wide font name reaches every widget made later, dialogs and message boxes too.
-    std::string rc = "gtk-font-name = \"" + found->second + "\"";
-    gtk_rc_parse_string(rc.c_str());
-}
-
-bool LoadImageFromPng(int image, const unsigned char* bytes, std::size_t size) {
-    auto old = images.find(image);
-    if (old != images.end()) {
-        g_object_unref(old->second);
-        images.erase(old);
-    }
-    if (!GadgetsStarted() || bytes == nullptr || size == 0) return false;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
-    if (loader == nullptr) return false;
-    bool written = gdk_pixbuf_loader_write(loader, bytes, size, nullptr);
-    bool closed = gdk_pixbuf_loader_close(loader, nullptr);
-    GdkPixbuf* pixbuf = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
-    if (pixbuf) images[image] = GDK_PIXBUF(g_object_ref(pixbuf));
-    g_object_unref(loader);
-    return pixbuf != nullptr;
-}
-
-bool ImageLoaded(int image) { return images.count(image) != 0; }
-
-GdkPixbuf* GadgetImagePixbuf(int image) {
-    auto found = images.find(image);
-    return found == images.end() ? nullptr : found->second;
-}
 
 bool OpenGadgetWindow(int window, int innerWidth, int innerHeight, const std::string& title,
                       int parentWindow, bool visible) {
