@@ -29,6 +29,7 @@ struct ProgramState {
     std::string startupLanguage;
     std::string workDir;
     std::string jpegPath;
+    std::string bmpPath;  // Windows build only: each captured frame before its conversion
 
     // Language texts (main thread; the fatal-error handler only reads them).
     std::string languageName;
@@ -80,6 +81,8 @@ struct ProgramState {
     std::atomic<int32_t> userCount{0};
     std::atomic<int32_t> helperProcess{0};
     std::atomic<int32_t> mainWindowReady{0};
+    // Windows build only: 1 while the capture device delivers, -1 when it could not be connected.
+    std::atomic<int32_t> captureState{0};
     // Written by the capture thread before its release store of -1 into helperProcess.
     std::string captureError;
 
