@@ -111,10 +111,11 @@ bool TrayIconExists(int tray);
 
 // ---- Events -------------------------------------------------------------------------------------
 
-enum class EventKind { None, Gadget, Timer, CloseWindow, Tray };
+// NoEvent rather than None: Xlib defines None as a macro.
+enum class EventKind { NoEvent, Gadget, Timer, CloseWindow, Tray };
 
 struct WindowEvent {
-    EventKind kind = EventKind::None;
+    EventKind kind = EventKind::NoEvent;
     int window = noWindow;  // the window the event belongs to
     int gadget = -1;        // Gadget: the gadget pressed or changed
     int timer = -1;         // Timer: the timer's number
@@ -123,7 +124,7 @@ struct WindowEvent {
 };
 
 // Takes the next event, waiting for it; with a timeout of 0 or more, waits at most that many
-// milliseconds and returns an event of kind None when none came. Gadget events come from button,
+// milliseconds and returns an event of kind NoEvent when none came. Gadget events come from button,
 // check box, link and combo box selections.
 WindowEvent WaitWindowEvent(int timeoutMilliseconds = -1);
 // Queues an event behind those already waiting and wakes a waiting WaitWindowEvent.
