@@ -28,7 +28,7 @@ protected:
     void TearDown() override {
         CloseGadgetWindow(testWindow);
         CloseGadgetWindow(otherWindow);
-        while (WaitWindowEvent(0).kind != EventKind::None) {
+        while (WaitWindowEvent(0).kind != EventKind::NoEvent) {
         }
     }
 };
@@ -167,7 +167,7 @@ TEST_F(GadgetsTest, OnlyUserActionsBecomeGadgetEvents) {
     SetGadgetState(2, 1);
     SetGadgetState(3, 1);
     SetGadgetText(1, "B");
-    EXPECT_EQ(WaitWindowEvent(50).kind, EventKind::None);
+    EXPECT_EQ(WaitWindowEvent(50).kind, EventKind::NoEvent);
 
     ClickGadget(1);
     ClickGadget(2);
@@ -200,7 +200,7 @@ TEST_F(GadgetsTest, LinkIsGreenWithAHandCursor) {
 
 TEST_F(GadgetsTest, WaitHonoursItsTimeoutAndPostedEventsKeepTheirOrder) {
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(WaitWindowEvent(150).kind, EventKind::None);
+    EXPECT_EQ(WaitWindowEvent(150).kind, EventKind::NoEvent);
     long waited = Milliseconds(start);
     EXPECT_GE(waited, 140);
     EXPECT_LT(waited, 2000);
@@ -215,7 +215,7 @@ TEST_F(GadgetsTest, WaitHonoursItsTimeoutAndPostedEventsKeepTheirOrder) {
     PostWindowEvent(second);
     EXPECT_EQ(WaitWindowEvent(0).trayKind, trayLeftDoubleClick);
     EXPECT_EQ(WaitWindowEvent(0).trayKind, trayRightClick);
-    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::None);
+    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::NoEvent);
 }
 
 TEST_F(GadgetsTest, TimerFiresAndQueuesAtMostOneEvent) {
@@ -231,11 +231,11 @@ TEST_F(GadgetsTest, TimerFiresAndQueuesAtMostOneEvent) {
     AddWindowTimer(testWindow, 666, 400);
     PumpToolkit(1700);  // four periods pass without anybody taking an event
     EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::Timer);
-    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::None);
+    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::NoEvent);
 
     RemoveWindowTimer(testWindow, 666);
     PumpToolkit(500);
-    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::None);
+    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::NoEvent);
 }
 
 TEST_F(GadgetsTest, CloseRequestBecomesAnEventAndClosingDropsTheWindowsEvents) {
@@ -261,7 +261,7 @@ TEST_F(GadgetsTest, CloseRequestBecomesAnEventAndClosingDropsTheWindowsEvents) {
     EXPECT_FALSE(GadgetExists(1));
     EXPECT_EQ(WaitWindowEvent(0).gadget, 99);
     PumpToolkit(200);
-    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::None) << "the closed window's timer still runs";
+    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::NoEvent) << "the closed window's timer still runs";
 }
 
 TEST_F(GadgetsTest, MessageBoxHasTitleTextAndOneOkButton) {
@@ -275,7 +275,7 @@ TEST_F(GadgetsTest, MessageBoxHasTitleTextAndOneOkButton) {
     // The timer kept running while the box was open, yet left one event, not a pile.
     EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::Timer);
     RemoveWindowTimer(testWindow, 666);
-    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::None);
+    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::NoEvent);
 }
 
 TEST_F(GadgetsTest, PngImagesFontsAndWindowIcon) {

@@ -3,7 +3,7 @@
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
-// Xlib's None macro would swallow EventKind::None.
+// Xlib's None macro would swallow EventKind::NoEvent.
 #undef None
 
 #include <chrono>
@@ -95,6 +95,22 @@ int MessageBoxAnswerer::Answer(void* self) {
 
 MessageBoxAnswerer::~MessageBoxAnswerer() { g_source_remove(sourceId); }
 
+namespace {
+
+gboolean RunAction(gpointer data) {
+    (*static_cast<std::function<void()>*>(data))();
+    return FALSE;
+}
+
+void FreeAction(gpointer data) { delete static_cast<std::function<void()>*>(data); }
+
+}  // namespace
+
+void RunLater(int milliseconds, std::function<void()> action) {
+    g_timeout_add_full(G_PRIORITY_DEFAULT, guint(milliseconds), RunAction,
+                       new std::function<void()>(std::move(action)), FreeAction);
+}
+
 WindowEvent WaitForEventKind(EventKind kind, int timeoutMilliseconds) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
     for (;;) {
@@ -103,6 +119,6 @@ WindowEvent WaitForEventKind(EventKind kind, int timeoutMilliseconds) {
         if (left.count() <= 0) return WindowEvent();
         WindowEvent event = WaitWindowEvent(int(left.count()));
         if (event.kind == kind) return event;
-        if (event.kind == EventKind::None) return event;
+        if (event.kind == EventKind::NoEvent) return event;
     }
 }

@@ -2,6 +2,7 @@
 // click and type into real gadgets, close windows the way a window manager does, and answer
 // message boxes.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,5 +46,9 @@ private:
     long long openSinceMs = 0;
 };
 
-// Takes events until one of the kind arrives or the time is up; kind None when none came.
+// Runs the action on the main thread once the toolkit has run for the given time, for instance
+// while a dialog's own loop is waiting.
+void RunLater(int milliseconds, std::function<void()> action);
+
+// Takes events until one of the kind arrives or the time is up; kind NoEvent when none came.
 WindowEvent WaitForEventKind(EventKind kind, int timeoutMilliseconds);

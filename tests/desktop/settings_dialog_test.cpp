@@ -1,0 +1,274 @@
+// The settings dialog with real gadgets: when it shows, what it shows, its validation, what OK
+// writes to settings.ini, the reload, the language switch with the refreshed main window, and
+// its own loop that drops every other event.
+#include <gtest/gtest.h>
+
+#include <gtk/gtk.h>
+
+#include "core/constants.h"
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "desktop/gtk/gtk_toolkit.h"
+#include "desktop/main_window.h"
+#include "desktop/settings_dialog.h"
+#include "tests/desktop/gui_support.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+WindowEvent GadgetEvent(int window, int gadget) {
+    WindowEvent event;
+    event.kind = EventKind::Gadget;
+    event.window = window;
+    event.gadget = gadget;
+    return event;
+}
+
+class SettingsDialogTest : public testing::Test {
+protected:
+    TempDir dir;
+    std::string settingsFile;
+
+    void SetUp() override {
+        ASSERT_TRUE(StartGadgetsForTest()) << "no X display (set DISPLAY)";
+        ProgramState& s = programState;
+        settingsFile = dir.File("settings.ini");
+        s.settingsPath = settingsFile;
+        ApplyLanguage("english");
+        for (SharedText* field : {&s.settingUsername, &s.settingPasswordHash, &s.settingServer,
+                                  &s.settingHide, &s.settingIpCheck, &s.settingPort,
+                                  &s.settingDevice})
+            field->Set("");
+        s.settingLanguage.clear();
+        s.runningPort.clear();
+        s.mainWindowReady.store(0);
+    }
+    void TearDown() override {
+        CloseGadgetWindow(settingsWindow);
+        CloseGadgetWindow(mainWindow);
+        programState.mainWindowReady.store(0);
+        while (WaitWindowEvent(0).kind != EventKind::NoEvent) {
+        }
+    }
+    void StoreLogin() {
+        WriteFileText(settingsFile,
+                      "username = anna\npassword = " + Sha1Hex(std::string("pw")) +
+                          "\nport = 8081\ndevice = 3\nserver = 1\n");
+    }
+    void OpenMainWindowShowing(bool active) {
+        ASSERT_TRUE(OpenMainWindow());
+        programState.mainWindowReady.store(1);
+        ShowServerStatus(active);
+    }
+};
+
+}  // namespace
+
+TEST_F(SettingsDialogTest, FirstStartShowsAnEmptyDialogWithPort8000AndDevice0) {
+    ASSERT_FALSE(PathExists(settingsFile));
+    EXPECT_TRUE(SettingsDialogNeeded(showWhenLoginMissing));
+    ASSERT_TRUE(OpenSettingsDialog());
+    PumpToolkit(100);
+    EXPECT_TRUE(GadgetWindowVisible(settingsWindow));
+    GtkWidget* window = GadgetWindowWidget(settingsWindow);
+    GtkAllocation inner;
+    gtk_widget_get_allocation(window, &inner);
+    EXPECT_EQ(inner.width, 370);
+    EXPECT_EQ(inner.height, 290);
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(window)), "Lumora v1.4");
+
+    EXPECT_EQ(GetGadgetText(gadgetUsernameEntry), "");
+    EXPECT_EQ(GetGadgetText(gadgetPasswordEntry), "");
+    EXPECT_FALSE(gtk_entry_get_visibility(GTK_ENTRY(GadgetWidget(gadgetPasswordEntry))));
+    EXPECT_EQ(GetGadgetState(gadgetServerCheckBox), 0);
+    EXPECT_EQ(GetGadgetState(gadgetHideCheckBox), 0);
+    EXPECT_EQ(GetGadgetState(gadgetIpCheckCheckBox), 0);
+    EXPECT_EQ(GetGadgetText(gadgetPortSpin), "8000");
+    EXPECT_EQ(GetGadgetText(gadgetDeviceSpin), "0");
+    EXPECT_EQ(GetGadgetText(gadgetLanguageComboBox), "English");
+    EXPECT_EQ(GetGadgetText(gadgetLoginFrame), "Login");
+    EXPECT_EQ(GetGadgetText(gadgetSettingsFrame), "Program settings");
+    EXPECT_EQ(GetGadgetText(gadgetHideCheckBox), "Hide in tray");
+    EXPECT_EQ(GetGadgetText(gadgetLanguageLabel), "Language:");
+    EXPECT_EQ(GetGadgetText(gadgetDeviceLabel), "Device:");
+    EXPECT_EQ(GetGadgetText(gadgetCancelButton), "Cancel");
+}
+
+TEST_F(SettingsDialogTest, GermanCaptionsAndStoredValuesAreShown) {
+    ProgramState& s = programState;
+    ApplyLanguage("deutsch");
+    s.settingUsername.Set("anna");
+    s.settingPasswordHash.Set(Sha1Hex(std::string("pw")));
+    s.settingServer.Set("1");
+    s.settingHide.Set("0");
+    s.settingIpCheck.Set("$1");
+    s.settingPort.Set(" 8081");
+    s.settingDevice.Set("12");
+    ASSERT_TRUE(OpenSettingsDialog());
+    EXPECT_EQ(GetGadgetText(gadgetUsernameEntry), "anna");
+    EXPECT_EQ(GetGadgetText(gadgetPasswordEntry), "*****");
+    EXPECT_EQ(GetGadgetState(gadgetServerCheckBox), 1);
+    EXPECT_EQ(GetGadgetState(gadgetHideCheckBox), 0);
+    EXPECT_EQ(GetGadgetState(gadgetIpCheckCheckBox), 1);
+    EXPECT_EQ(GetGadgetText(gadgetPortSpin), "8081");
+    EXPECT_EQ(GetGadgetText(gadgetDeviceSpin), "12");
+    EXPECT_EQ(GetGadgetText(gadgetLanguageComboBox), "Deutsch");
+    EXPECT_EQ(GetGadgetText(gadgetHideCheckBox), "Versteckt starten");
+    EXPECT_EQ(GetGadgetText(gadgetDeviceLabel), "Ger\xE4t:");
+    EXPECT_EQ(GetGadgetText(gadgetCancelButton), "Abbrechen");
+    EXPECT_EQ(GetGadgetText(gadgetOkButton), "OK");
+}
+
+TEST_F(SettingsDialogTest, OutOfRangeStoredNumbersShowTheDefaults) {
+    ProgramState& s = programState;
+    s.settingPort.Set("70000");
+    s.settingDevice.Set("-1");
+    ASSERT_TRUE(OpenSettingsDialog());
+    EXPECT_EQ(GetGadgetText(gadgetPortSpin), "8000");
+    EXPECT_EQ(GetGadgetText(gadgetDeviceSpin), "0");
+    CloseGadgetWindow(settingsWindow);
+    s.settingPort.Set("0");
+    s.settingDevice.Set("10000");
+    ASSERT_TRUE(OpenSettingsDialog());
+    EXPECT_EQ(GetGadgetText(gadgetPortSpin), "8000");
+    EXPECT_EQ(GetGadgetText(gadgetDeviceSpin), "0");
+}
+
+TEST_F(SettingsDialogTest, EmptyOrBlankLoginIsRefusedAndNothingIsWritten) {
+    ASSERT_TRUE(OpenSettingsDialog());
+    MessageBoxAnswerer answerer;
+    for (auto [user, password] : {std::pair{"", "pw"}, std::pair{"anna", "   "},
+                                  std::pair{" \t", "pw"}}) {
+        TypeIntoGadget(gadgetUsernameEntry, user);
+        TypeIntoGadget(gadgetPasswordEntry, password);
+        EXPECT_EQ(HandleSettingsEvent(GadgetEvent(settingsWindow, gadgetOkButton)),
+                  settingsDialogOpen);
+    }
+    ASSERT_EQ(answerer.seen.size(), 3u);
+    for (const MessageBoxSeen& box : answerer.seen) {
+        EXPECT_EQ(box.title, "Error");
+        EXPECT_EQ(box.text, "Please enter a username and password.");
+    }
+    EXPECT_FALSE(PathExists(settingsFile));
+    EXPECT_TRUE(GadgetWindowExists(settingsWindow));
+}
+
+TEST_F(SettingsDialogTest, OkWritesTheEightKeysInOrderWithTrimmedLoginAndDigest) {
+    ASSERT_TRUE(OpenSettingsDialog());
+    TypeIntoGadget(gadgetUsernameEntry, "  anna ");
+    TypeIntoGadget(gadgetPasswordEntry, " geheim\t");
+    ClickGadget(gadgetServerCheckBox);
+    ClickGadget(gadgetIpCheckCheckBox);
+    TypeIntoGadget(gadgetPortSpin, "8080");
+    TypeIntoGadget(gadgetDeviceSpin, "2");
+    ChooseGadgetItem(gadgetLanguageComboBox, 0);
+    EXPECT_EQ(HandleSettingsEvent(GadgetEvent(settingsWindow, gadgetOkButton)), 1);
+    EXPECT_EQ(ReadFileText(settingsFile),
+              "language = Deutsch\nusername = anna\npassword = " +
+                  Sha1Hex(std::string("geheim")) +
+                  "\nserver = 1\nhide = 0\nipcheck = 1\nport = 8080\ndevice = 2\n");
+    EXPECT_EQ(programState.settingLanguage, "deutsch");
+    EXPECT_EQ(programState.textCancel, "Abbrechen") << "the new language is in force at once";
+}
+
+TEST_F(SettingsDialogTest, UntouchedOrRetypedPlaceholderKeepsTheStoredDigest) {
+    ProgramState& s = programState;
+    const std::string digest = Sha1Hex(std::string("old password"));
+    for (bool retype : {false, true}) {
+        s.settingUsername.Set("anna");
+        s.settingPasswordHash.Set(digest);
+        ASSERT_TRUE(OpenSettingsDialog());
+        if (retype) TypeIntoGadget(gadgetPasswordEntry, "*****");
+        ASSERT_EQ(HandleSettingsEvent(GadgetEvent(settingsWindow, gadgetOkButton)), 1);
+        EXPECT_EQ(ReadSetting("password"), digest) << "retyped: " << retype;
+        CloseGadgetWindow(settingsWindow);
+    }
+}
+
+TEST_F(SettingsDialogTest, StoredLoginSkipsTheDialogAtStartAndReloadsTheSettings) {
+    StoreLogin();
+    EXPECT_FALSE(SettingsDialogNeeded(showWhenLoginMissing));
+    EXPECT_TRUE(SettingsDialogNeeded(showAlways));
+    EXPECT_EQ(SettingsDialog(showWhenLoginMissing), 1);
+    EXPECT_FALSE(GadgetWindowExists(settingsWindow));
+    EXPECT_EQ(programState.settingUsername.Get(), "anna");
+    EXPECT_EQ(programState.settingPort.Get(), "8081");
+    EXPECT_EQ(programState.settingDevice.Get(), "3");
+    EXPECT_EQ(programState.settingServer.Get(), "1");
+
+    WriteFileText(settingsFile, "username = anna\npassword = \n");
+    EXPECT_TRUE(SettingsDialogNeeded(showWhenLoginMissing)) << "a stored password is needed too";
+}
+
+TEST_F(SettingsDialogTest, ItsOwnLoopDropsOtherEventsAndOkByMouseConfirms) {
+    OpenMainWindowShowing(false);
+    RunLater(150, [] {
+        WindowEvent timer;
+        timer.kind = EventKind::Timer;
+        timer.window = mainWindow;
+        timer.timer = frameTimer;
+        PostWindowEvent(timer);
+        PostWindowEvent(GadgetEvent(mainWindow, gadgetStartStop));
+        TypeIntoGadget(gadgetUsernameEntry, "bert");
+        TypeIntoGadget(gadgetPasswordEntry, "secret");
+        TypeIntoGadget(gadgetPortSpin, "9090");
+    });
+    RunLater(300, [] { ClickGadget(gadgetOkButton); });
+    EXPECT_EQ(SettingsDialog(showAlways), 1);
+    EXPECT_FALSE(GadgetWindowExists(settingsWindow));
+    EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::NoEvent) << "an event outlived the dialog";
+    EXPECT_EQ(programState.settingUsername.Get(), "bert");
+    EXPECT_EQ(programState.settingPasswordHash.Get(), Sha1Hex(std::string("secret")));
+    EXPECT_EQ(GetGadgetText(gadgetPortField), " 9090");
+    EXPECT_EQ(programState.runningPort, "") << "the server was not running";
+}
+
+TEST_F(SettingsDialogTest, SwitchingToEnglishRefreshesTheMainWindowAndKeepsTheRunningPort) {
+    StoreLogin();
+    ApplyLanguage("deutsch");
+    LoadSettings();
+    OpenMainWindowShowing(true);
+    EXPECT_EQ(GetGadgetText(gadgetStatusField), " Aktiv");
+    EXPECT_EQ(GetGadgetText(gadgetSettingsButton), " Einstellungen");
+    RunLater(150, [] {
+        ChooseGadgetItem(gadgetLanguageComboBox, 1);
+        TypeIntoGadget(gadgetPortSpin, "9000");
+        ClickGadget(gadgetOkButton);
+    });
+    EXPECT_EQ(SettingsDialog(showAlways), 1);
+    EXPECT_EQ(GetGadgetText(gadgetSettingsButton), " Settings");
+    EXPECT_EQ(GetGadgetText(gadgetPreviewButton), "Preview");
+    EXPECT_EQ(GetGadgetText(gadgetHideButton), "Hide in tray");
+    EXPECT_EQ(GetGadgetText(gadgetUsersLabel), "Users:");
+    EXPECT_EQ(GetGadgetText(gadgetStatusField), " Active");
+    EXPECT_EQ(GetGadgetText(gadgetStartStop), "Stop");
+    EXPECT_EQ(GetGadgetText(gadgetPortField), " 9000");
+    EXPECT_EQ(GetGadgetText(gadgetStatusLabel), "Status:");
+    EXPECT_EQ(programState.runningPort, "8081");
+    EXPECT_EQ(programState.settingPort.Get(), "9000");
+}
+
+TEST_F(SettingsDialogTest, CancelAndClosingAnyWindowLeaveEverythingAsItWas) {
+    StoreLogin();
+    LoadSettings();
+    OpenMainWindowShowing(true);
+    const std::string before = ReadFileText(settingsFile);
+    RunLater(150, [] {
+        TypeIntoGadget(gadgetUsernameEntry, "mallory");
+        ClickGadget(gadgetCancelButton);
+    });
+    EXPECT_EQ(SettingsDialog(showAlways), 0);
+    EXPECT_EQ(ReadFileText(settingsFile), before);
+    EXPECT_EQ(programState.settingUsername.Get(), "anna");
+    EXPECT_EQ(GetGadgetText(gadgetStatusField), " Active");
+    EXPECT_EQ(GetGadgetText(gadgetStartStop), "Stop");
+
+    // The main window's close button only closes the dialog while it is open.
+    RunLater(150, [] { RequestWindowClose(mainWindow); });
+    EXPECT_EQ(SettingsDialog(showAlways), 0);
+    EXPECT_TRUE(GadgetWindowExists(mainWindow));
+    EXPECT_FALSE(GadgetWindowExists(settingsWindow));
+    EXPECT_EQ(ReadFileText(settingsFile), before);
+}
