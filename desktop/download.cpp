@@ -26,42 +26,43 @@ constexpr int trailingLimit = 1000;
 
 class SocketGuard {
 public:
-    explicit SocketGuard(DownloadSocket socket) : socket_(socket) {}
-    ~SocketGuard() { CloseDownloadSocket(socket_); }
+    explicit SocketGuard(SocketHandle socket) : socket_(socket) {}
+    ~SocketGuard() { CloseSocket(socket_); }
     SocketGuard(const SocketGuard&) = delete;
     SocketGuard& operator=(const SocketGuard&) = delete;
 
 private:
-    DownloadSocket socket_;
+    SocketHandle socket_;
 };
 
-bool SendWhole(DownloadSocket socket, const std::string& data) {
+bool SendWhole(SocketHandle socket, const std::string& data) {
     Clock::time_point deadline = Clock::now() + Milliseconds(sendLimit);
     size_t done = 0;
     while (done < data.size()) {
-        long sent = SendSome(socket, data.data() + done, data.size() - done);
-        if (sent == ioFailed) return false;
+        long sent = SendSocket(socket, data.data() + done, data.size() - done);
+        if (sent == socketFailed) return false;
         if (sent > 0) {
             done += size_t(sent);
             continue;
         }
         if (Clock::now() >= deadline) return false;
-        WaitForSocket(socket, true, sendWait);
+        WaitWritable(socket, sendWait);
     }
     return true;
 }
 
 // What arrives within the limit, at most `size` bytes; 0 when the peer closed, the socket failed
 // or nothing came in time.
-size_t ReceiveWithin(DownloadSocket socket, char* buffer, size_t size, int limitMilliseconds) {
+size_t ReceiveWithin(SocketHandle socket, char* buffer, size_t size, int limitMilliseconds) {
     Clock::time_point deadline = Clock::now() + Milliseconds(limitMilliseconds);
     for (;;) {
-        long received = ReceiveSome(socket, buffer, size);
+        long received = ReceiveSocket(socket, buffer, size);
         if (received > 0) return size_t(received);
-        if (received != ioWouldBlock) return 0;
+        if (received != socketWouldBlock) return 0;
         auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return 0;
-        WaitForSocket(socket, false, int(std::min<long long>(left, receivePoll)));
+        SocketWatch watch{socket, false};
+        WaitReadable(&watch, 1, int(std::min<long long>(left, receivePoll)));
     }
 }
 
@@ -130,7 +131,7 @@ void WriteBytes(std::FILE* file, const char* data, size_t size) {
     if (size > 0) std::fwrite(data, 1, size, file);
 }
 
-void WriteLengthBody(DownloadSocket socket, std::string_view received, uint64_t length, std::FILE* file) {
+void WriteLengthBody(SocketHandle socket, std::string_view received, uint64_t length, std::FILE* file) {
     size_t first = size_t(std::min<uint64_t>(received.size(), length));
     WriteBytes(file, received.data(), first);
     uint64_t written = first;
@@ -222,7 +223,7 @@ private:
     bool tooLarge_ = false;
 };
 
-void WriteChunkedBody(DownloadSocket socket, std::string_view received, std::FILE* file) {
+void WriteChunkedBody(SocketHandle socket, std::string_view received, std::FILE* file) {
     ChunkDecoder decoder(file);
     decoder.Feed(received.data(), received.size());
     char piece[pieceSize];
@@ -233,7 +234,7 @@ void WriteChunkedBody(DownloadSocket socket, std::string_view received, std::FIL
     }
 }
 
-void WriteBodyUntilClose(DownloadSocket socket, std::string_view received, std::FILE* file) {
+void WriteBodyUntilClose(SocketHandle socket, std::string_view received, std::FILE* file) {
     WriteBytes(file, received.data(), received.size());
     char piece[pieceSize];
     while (size_t got = ReceiveWithin(socket, piece, pieceSize, trailingLimit)) WriteBytes(file, piece, got);
@@ -273,8 +274,8 @@ std::string FormatDownloadRequest(const DownloadAddress& parts) {
 bool DownloadToFile(const std::string& address, const std::string& filePath) {
     DownloadAddress parts;
     if (!SplitDownloadAddress(address, parts)) return false;
-    DownloadSocket socket = ConnectDownloadSocket(parts.host, parts.port, connectLimit);
-    if (socket == noDownloadSocket) return false;
+    SocketHandle socket = ConnectSocket(parts.host, parts.port, connectLimit);
+    if (socket == noSocket) return false;
     SocketGuard guard(socket);
     if (!SendWhole(socket, FormatDownloadRequest(parts))) return false;
 

@@ -1,30 +1,18 @@
-// The few socket and file calls the HTTP download needs, one implementation per platform, so that
-// the download itself is written once (download_posix.cpp here, a Winsock one in the Windows build).
+// What the HTTP download needs beyond the web server's socket seam: opening a connection to a
+// host, and the answer file. One implementation per platform (download_posix.cpp here).
 #pragma once
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-using DownloadSocket = intptr_t;
-inline constexpr DownloadSocket noDownloadSocket = -1;
+#include "web/socket_seam.h"
 
 // Resolves the host (IPv4) and connects within the time limit; the socket is then non-blocking.
-// noDownloadSocket when the host is unknown or the connection cannot be made in time.
-DownloadSocket ConnectDownloadSocket(const std::string& host, uint16_t port, int limitMilliseconds);
-void CloseDownloadSocket(DownloadSocket socket);
+// noSocket when the host is unknown or no connection is made in time.
+SocketHandle ConnectSocket(const std::string& host, uint16_t port, int limitMilliseconds);
 
-// Results of one send or receive call besides a byte count.
-inline constexpr long ioWouldBlock = -1;
-inline constexpr long ioFailed = -2;
-
-// Bytes taken (> 0), ioWouldBlock when the socket cannot take data now, or ioFailed.
-long SendSome(DownloadSocket socket, const char* data, size_t size);
-// Bytes read (> 0), 0 when the peer closed, ioWouldBlock when nothing is waiting, or ioFailed.
-long ReceiveSome(DownloadSocket socket, char* buffer, size_t size);
-// Waits at most the given time for the socket to become readable (or writable).
-void WaitForSocket(DownloadSocket socket, bool forWriting, int limitMilliseconds);
-
-// Files named by the program's single-byte texts.
+// Files named by the program's single-byte texts: created (or emptied) for writing, opened for
+// reading, deleted.
 std::FILE* CreateDownloadFile(const std::string& path);
+std::FILE* OpenDownloadFile(const std::string& path);
 void DeleteDownloadFile(const std::string& path);

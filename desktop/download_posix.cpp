@@ -1,7 +1,6 @@
-// Sockets and files of the HTTP download on POSIX systems.
-// Every socket is made close-on-exec so that programs started later do not inherit it.
+// Connecting and the answer file of the HTTP download on POSIX systems.
+// The socket is close-on-exec so that programs started later do not inherit it.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -26,61 +25,32 @@ bool ResolveIPv4(const std::string& host, in_addr& address) {
     return true;
 }
 
-int PollOne(int fd, short events, int limitMilliseconds) {
-    pollfd entry{fd, events, 0};
-    int ready;
-    do ready = poll(&entry, 1, limitMilliseconds);
-    while (ready < 0 && errno == EINTR);
-    return ready;
-}
-
 }  // namespace
 
-DownloadSocket ConnectDownloadSocket(const std::string& host, uint16_t port, int limitMilliseconds) {
+SocketHandle ConnectSocket(const std::string& host, uint16_t port, int limitMilliseconds) {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
-    if (!ResolveIPv4(host, peer.sin_addr)) return noDownloadSocket;
+    if (!ResolveIPv4(host, peer.sin_addr)) return noSocket;
 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return noDownloadSocket;
+    if (fd < 0) return noSocket;
     // Non-blocking, so that a host that never answers costs the time limit and not minutes.
     if (connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+        pollfd entry{fd, POLLOUT, 0};
         int error = 0;
         socklen_t length = sizeof error;
-        if (errno != EINPROGRESS || PollOne(fd, POLLOUT, limitMilliseconds) <= 0 ||
+        if (errno != EINPROGRESS || poll(&entry, 1, limitMilliseconds) <= 0 ||
             getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
             close(fd);
-            return noDownloadSocket;
+            return noSocket;
         }
     }
     return fd;
 }
 
-void CloseDownloadSocket(DownloadSocket socket) { close(int(socket)); }
-
-long SendSome(DownloadSocket socket, const char* data, size_t size) {
-    for (;;) {
-        ssize_t sent = send(int(socket), data, size, MSG_NOSIGNAL);
-        if (sent >= 0) return sent > 0 ? long(sent) : ioWouldBlock;
-        if (errno == EINTR) continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK ? ioWouldBlock : ioFailed;
-    }
-}
-
-long ReceiveSome(DownloadSocket socket, char* buffer, size_t size) {
-    for (;;) {
-        ssize_t received = recv(int(socket), buffer, size, 0);
-        if (received >= 0) return long(received);
-        if (errno == EINTR) continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK ? ioWouldBlock : ioFailed;
-    }
-}
-
-void WaitForSocket(DownloadSocket socket, bool forWriting, int limitMilliseconds) {
-    PollOne(int(socket), forWriting ? POLLOUT : POLLIN, limitMilliseconds);
-}
-
 std::FILE* CreateDownloadFile(const std::string& path) { return std::fopen(path.c_str(), "wbe"); }
+
+std::FILE* OpenDownloadFile(const std::string& path) { return std::fopen(path.c_str(), "rbe"); }
 
 void DeleteDownloadFile(const std::string& path) { unlink(path.c_str()); }
