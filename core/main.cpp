@@ -1,6 +1,37 @@
+#include <cstddef>
+#include <cstdio>
+
+#include "core/constants.h"
 #include "core/startup.h"
+#include "desktop/event_loop.h"
+#include "desktop/gadgets.h"
+#include "desktop/main_window.h"
+
+extern const unsigned char iconImage[];
+extern const std::size_t iconImageSize;
+
+namespace {
+
+// Without a display the settings dialog and the main window cannot open, so the program ends
+// through its normal shutdown; the one line says why nothing appeared.
+bool StartToolkit(int& argc, char**& argv) {
+    bool started = InitGadgets(argc, argv);
+    if (!started) std::fputs("lumora: cannot open the display\n", stderr);
+    return started;
+}
+
+void LoadInterfaceFont() { LoadGadgetFont(interfaceFont, defaultFontName, defaultFontSize); }
+
+void DecodeIcon() { LoadImageFromPng(iconImageSlot, iconImage, iconImageSize); }
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    StartUp(argc, argv);
+    DesktopStartUp desktop;
+    desktop.startToolkit = StartToolkit;
+    desktop.loadFont = LoadInterfaceFont;
+    desktop.decodeIcon = DecodeIcon;
+    StartUp(argc, argv, desktop);
+    MainEventLoop();
     return ShutDown();
 }
