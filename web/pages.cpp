@@ -81,6 +81,7 @@
 
 // The error pages differ only in their title and their message.
 #define LUMORA_ERROR_PAGE(title, message) \
+    LUMORA_PAGE_OPENING \
     "<meta http-equiv=\"content-type\" content=\"text/html;charset=utf-8\" />\r\n" \
     "<meta name=\"resource-type\" content=\"document\" />\r\n" \
     "<meta name=\"distribution\" content=\"global\" />\r\n" \

@@ -1,0 +1,173 @@
+// The connection layer on its own, driven from the test thread over loopback: which event a
+// poll reports and in what order, the limits on open connections, and refused ports.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "tests/web/loopback_client.h"
+#include "web/connection.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Polls until something other than None happens, for at most `timeoutMs`.
+NetPoll NextEvent(int timeoutMs = 2000) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        NetPoll event = PollServer();
+        if (event.kind != NetEvent::None) return event;
+        WaitForActivity(20);
+    }
+    return {};
+}
+
+class ConnectionLayer : public testing::Test {
+protected:
+    void SetUp() override {
+        for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
+            int candidate = FindFreePort();
+            if (CreateServer(candidate)) port = candidate;
+        }
+        ASSERT_NE(port, 0);
+    }
+    void TearDown() override { CloseServer(); }
+
+    int port = 0;
+};
+
+}  // namespace
+
+TEST(ConnectionLayerPorts, RefusesPortsOutsideTheRange) {
+    EXPECT_FALSE(CreateServer(70000));
+    EXPECT_FALSE(CreateServer(65536));
+    EXPECT_FALSE(CreateServer(0));
+    EXPECT_FALSE(CreateServer(-80));
+    EXPECT_EQ(PollServer().kind, NetEvent::None);
+}
+
+TEST(ConnectionLayerPorts, RefusesAPortSomebodyListensOnAndLeavesNoServer) {
+    int port = FindFreePort();
+    int other = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(other, 5), 0);
+    EXPECT_FALSE(CreateServer(port));
+    close(other);
+
+    int freePort = FindFreePort();
+    ASSERT_TRUE(CreateServer(freePort));
+    EXPECT_TRUE(PortAccepts(freePort));
+    CloseServer();
+    EXPECT_FALSE(PortAccepts(freePort));
+}
+
+TEST_F(ConnectionLayer, ReportsNoneWhenNothingHappens) {
+    EXPECT_EQ(PollServer().kind, NetEvent::None);
+    EXPECT_EQ(PollServer().connection, nullptr);
+}
+
+TEST_F(ConnectionLayer, ConnectThenCloseWithoutSendingIsConnectAndDisconnectNeverData) {
+    auto client = std::make_unique<ClientSocket>("127.0.0.2", port);
+    ASSERT_TRUE(client->isOpen());
+    NetPoll connected = NextEvent();
+    ASSERT_EQ(connected.kind, NetEvent::Connect);
+    EXPECT_EQ(PeerAddress(*connected.connection), 0x7F000002u);
+    client.reset();
+    EXPECT_EQ(NextEvent().kind, NetEvent::Disconnect);
+    EXPECT_EQ(NextEvent(200).kind, NetEvent::None);
+}
+
+TEST_F(ConnectionLayer, TheNewerOfTwoConnectionsWithDataComesFirst) {
+    ClientSocket older("127.0.0.2", port);
+    ASSERT_EQ(NextEvent().kind, NetEvent::Connect);
+    ClientSocket newer("127.0.0.3", port);
+    ASSERT_EQ(NextEvent().kind, NetEvent::Connect);
+    ASSERT_TRUE(older.Send("first"));
+    ASSERT_TRUE(newer.Send("second"));
+    // Both must have arrived before the poll that decides.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    NetPoll event = NextEvent();
+    ASSERT_EQ(event.kind, NetEvent::Data);
+    EXPECT_EQ(PeerAddress(*event.connection), 0x7F000003u);
+
+    char buffer[2048];
+    ASSERT_EQ(ReceiveRequest(*event.connection, buffer, sizeof buffer), 6u);
+    EXPECT_EQ(std::string(buffer, 6), "second");
+    event = NextEvent();
+    ASSERT_EQ(event.kind, NetEvent::Data);
+    EXPECT_EQ(PeerAddress(*event.connection), 0x7F000002u);
+}
+
+TEST_F(ConnectionLayer, DataStaysReportedUntilReadAndAReceiveTakesAtMostTheCount) {
+    ClientSocket client("127.0.0.2", port);
+    ASSERT_EQ(NextEvent().kind, NetEvent::Connect);
+    ASSERT_TRUE(client.Send(std::string(3000, 'x')));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    NetPoll event = NextEvent();
+    ASSERT_EQ(event.kind, NetEvent::Data);
+    EXPECT_EQ(PollServer().connection, event.connection);
+    std::vector<char> buffer(4096);
+    EXPECT_EQ(ReceiveRequest(*event.connection, buffer.data(), 2048), 2048u);
+    EXPECT_EQ(NextEvent().kind, NetEvent::Data);
+    EXPECT_EQ(ReceiveRequest(*event.connection, buffer.data(), 2048), 952u);
+    EXPECT_EQ(NextEvent(200).kind, NetEvent::None);
+}
+
+TEST_F(ConnectionLayer, ClosedConnectionsAreNoLongerReportedButTheirAnswerArrives) {
+    ClientSocket client("127.0.0.2", port);
+    NetPoll event = NextEvent();
+    ASSERT_EQ(event.kind, NetEvent::Connect);
+    ASSERT_TRUE(client.Send("more than was read"));
+    ASSERT_TRUE(SendText(*event.connection, "answer"));
+    CloseConnection(event.connection);
+    // The unread request bytes are drained quietly, not reported.
+    EXPECT_EQ(NextEvent(300).kind, NetEvent::None);
+    EXPECT_EQ(client.ReadUntilClosed(2000), "answer");
+}
+
+TEST_F(ConnectionLayer, AtTheCapANewConnectionClosesTheOldest) {
+    std::vector<std::unique_ptr<ClientSocket>> clients;
+    for (size_t i = 0; i < maxConnections + 4; ++i) {
+        clients.push_back(std::make_unique<ClientSocket>("127.0.0.2", port));
+        ASSERT_TRUE(clients.back()->isOpen()) << i;
+        ASSERT_EQ(NextEvent().kind, NetEvent::Connect) << i;
+    }
+    for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(clients[i]->ClosedWithin(1000)) << i;
+    for (size_t i = 4; i < clients.size(); ++i) EXPECT_FALSE(clients[i]->ReadableWithin(0)) << i;
+}
+
+TEST_F(ConnectionLayer, CloseServerClosesEveryConnectionAndTheListener) {
+    ClientSocket first("127.0.0.2", port);
+    ClientSocket second("127.0.0.3", port);
+    ASSERT_EQ(NextEvent().kind, NetEvent::Connect);
+    ASSERT_EQ(NextEvent().kind, NetEvent::Connect);
+    CloseServer();
+    EXPECT_TRUE(first.ClosedWithin(1000));
+    EXPECT_TRUE(second.ClosedWithin(1000));
+    EXPECT_FALSE(PortAccepts(port));
+    EXPECT_EQ(PollServer().kind, NetEvent::None);
+}
+
+TEST(SocketSeam, SendingToAClosedPeerFailsWithoutRaisingSigpipe) {
+    // With the default action a raised SIGPIPE would end this test program.
+    signal(SIGPIPE, SIG_DFL);
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    close(ends[1]);
+    EXPECT_EQ(SendSocket(ends[0], "answer", 6), socketFailed);
+    EXPECT_EQ(SendSocket(ends[0], "answer", 6), socketFailed);
+    close(ends[0]);
+}

@@ -1,0 +1,113 @@
+#include "tests/web/loopback_client.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+
+ClientSocket::ClientSocket(const std::string& sourceAddress, int port, int receiveBufferBytes) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    if (receiveBufferBytes > 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    inet_pton(AF_INET, sourceAddress.c_str(), &source.sin_addr);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(uint16_t(port));
+    inet_pton(AF_INET, "127.0.0.1", &target.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0 ||
+        connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
+        close(fd);
+        return;
+    }
+    fd_ = fd;
+}
+
+ClientSocket::~ClientSocket() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool ClientSocket::Send(const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+std::string ClientSocket::ReadUntilClosed(int timeoutMs) {
+    std::string received;
+    char chunk[65536];
+    for (;;) {
+        pollfd one{fd_, POLLIN, 0};
+        if (poll(&one, 1, timeoutMs) <= 0) return received;
+        ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0) return received;
+        received.append(chunk, size_t(n));
+    }
+}
+
+bool ClientSocket::ReadableWithin(int timeoutMs) {
+    pollfd one{fd_, POLLIN, 0};
+    return poll(&one, 1, timeoutMs) > 0;
+}
+
+bool ClientSocket::ClosedWithin(int timeoutMs) {
+    if (!ReadableWithin(timeoutMs)) return false;
+    char byte;
+    return recv(fd_, &byte, 1, MSG_PEEK) <= 0;
+}
+
+void ClientSocket::Abort() {
+    linger reset{1, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    close(fd_);
+    fd_ = -1;
+}
+
+int FindFreePort() {
+    static std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> range(20000, 32000);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        int port = range(random);
+        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(uint16_t(port));
+        address.sin_addr.s_addr = htonl(INADDR_ANY);
+        bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        if (free) return port;
+    }
+    return 0;
+}
+
+bool PortAccepts(int port) { return ClientSocket("127.0.0.1", port).isOpen(); }
+
+std::string GetRequest(const std::string& path) {
+    return "GET /" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\n\r\n";
+}
+
+std::string Fetch(const std::string& sourceAddress, int port, const std::string& path, int timeoutMs) {
+    ClientSocket client(sourceAddress, port);
+    if (!client.isOpen() || !client.Send(GetRequest(path))) return {};
+    return client.ReadUntilClosed(timeoutMs);
+}
+
+std::string ExpectedAnswer(const std::string& body, const std::string& contentType) {
+    return "HTTP/1.1 200 OK\r\nServer: Lumora-Server\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nContent-Type: " + contentType + "\r\n\r\n" + body;
+}
+
+std::string BodyOf(const std::string& answer) {
+    size_t end = answer.find("\r\n\r\n");
+    return end == std::string::npos ? answer : answer.substr(end + 4);
+}

@@ -1,0 +1,161 @@
+// The running server answering real browsers on loopback, byte for byte: what a stranger and a
+// logged-in address get, both ways in (session id, user name and password), and the picture.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "tests/web/loopback_client.h"
+#include "tests/web/server_fixture.h"
+#include "web/pages.h"
+
+namespace {
+
+const std::string login(loginPage), viewer(viewerPage), popup(popupPage), redirect(redirectPage),
+    failed(authorizationFailedPage), notFound(notFoundPage);
+
+using ServerAnswers = RunningServer;
+
+}  // namespace
+
+TEST_F(ServerAnswers, AStrangerGetsTheLoginFormByteForByte) {
+    std::string answer = Fetch("127.0.0.2", "");
+    EXPECT_EQ(answer.substr(0, 89), "HTTP/1.1 200 OK\r\nServer: Lumora-Server\r\nContent-Length: 1339\r\n"
+                                    "Content-Type: text/html\r\n\r\n");
+    EXPECT_EQ(answer.size(), 89u + 1339u);
+    EXPECT_EQ(answer, ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html"), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.2", "  "), ExpectedAnswer(login));
+}
+
+TEST_F(ServerAnswers, AStrangerGetsErrorsForEverythingElse) {
+    for (const char* path : {"webcam.html", "popup.html", "webcam.jpg", "webcam.jpg?1712345678901",
+                             "login.html", "error.html", "?", "Index.html", "nothing", "index.htm"})
+        EXPECT_EQ(Fetch("127.0.0.2", path), ExpectedAnswer(notFound)) << path;
+    EXPECT_EQ(Fetch("127.0.0.2", "error2.html"), ExpectedAnswer(failed));
+    EXPECT_EQ(Fetch("127.0.0.2", "error2.html?x"), ExpectedAnswer(failed));
+}
+
+TEST_F(ServerAnswers, TheSessionIdLetsAnAddressInAndTheAddressStaysIn) {
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html?id=" + sessionId), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html"), ExpectedAnswer(viewer));
+    // Another computer is still a stranger.
+    EXPECT_EQ(Fetch("127.0.0.3", ""), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.3", "webcam.html"), ExpectedAnswer(notFound));
+}
+
+TEST_F(ServerAnswers, TheIdParameterNameIgnoresLetterCaseButItsValueDoesNot) {
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html?ID=" + sessionId), ExpectedAnswer(viewer));
+    std::string upper = sessionId;
+    for (char& c : upper) c = char(toupper(c));
+    EXPECT_EQ(Fetch("127.0.0.3", "index.html?id=" + upper), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.3", "index.html?id=" + sessionId.substr(1)), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.3", "index.html?id="), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.3", "index.html?x=1"), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.3", "index.html?"), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.3", ""), ExpectedAnswer(login));
+}
+
+TEST_F(ServerAnswers, AnEmptySessionIdLetsNobodyIn) {
+    Stop();
+    programState.sessionId.clear();
+    ASSERT_TRUE(StartWithPort(std::to_string(port)));
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html?id="), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html?x=1"), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
+    // The form still works.
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b&Login=Login"), ExpectedAnswer(viewer));
+}
+
+TEST_F(ServerAnswers, TheFormLogsInWithParametersInAnyOrder) {
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b&Login=Login"), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.3", "login.html?Login=Login&PASSWORD=b&UserName=a"), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.4", "login.html?password=b&username=a"), ExpectedAnswer(viewer));
+}
+
+TEST_F(ServerAnswers, WrongOrMissingCredentialsGetTheAuthorizationFailedPage) {
+    for (const char* path : {"login.html?username=a&password=c&Login=Login",
+                             "login.html?username=A&password=b&Login=Login",
+                             "login.html?username=a&Login=Login", "login.html?password=b&Login=Login",
+                             "login.html?", "login.html?username=a&password=b#x&Login=Login",
+                             "login.html?username=a%20&password=b"})
+        EXPECT_EQ(Fetch("127.0.0.2", path), ExpectedAnswer(failed)) << path;
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
+}
+
+TEST_F(ServerAnswers, APasswordIsHashedAsItArrivesWithoutDecoding) {
+    programState.settingPasswordHash.Set(Sha1Hex(std::string("b c")));
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b+c&Login=Login"), ExpectedAnswer(failed));
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b%20c&Login=Login"), ExpectedAnswer(failed));
+    programState.settingPasswordHash.Set(Sha1Hex(std::string("b+c")));
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b+c&Login=Login"), ExpectedAnswer(viewer));
+}
+
+TEST_F(ServerAnswers, ChangedSettingsCountFromTheNextLogin) {
+    programState.settingUsername.Set("cam");
+    programState.settingPasswordHash.Set(Sha1Hex(std::string("secret")));
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b"), ExpectedAnswer(failed));
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=cam&password=secret"), ExpectedAnswer(viewer));
+}
+
+TEST_F(ServerAnswers, ALoggedInAddressGetsEveryPage) {
+    ASSERT_EQ(Fetch("127.0.0.2", "index.html?id=" + sessionId), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html?"), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.2", "webcam.html"), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.2", "webcam.html.bak"), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.2", "popup.html"), ExpectedAnswer(popup));
+    EXPECT_EQ(Fetch("127.0.0.2", "popup.html?"), ExpectedAnswer(popup));
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html"), ExpectedAnswer(redirect));
+    // Reloading the login address does not test the credentials again.
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=x&password=y"), ExpectedAnswer(redirect));
+    EXPECT_EQ(Fetch("127.0.0.2", "error2.html"), ExpectedAnswer(failed));
+    EXPECT_EQ(Fetch("127.0.0.2", "error.html"), ExpectedAnswer(notFound));
+    EXPECT_EQ(Fetch("127.0.0.2", "nothing.html"), ExpectedAnswer(notFound));
+    // A page name of only "?" is the empty key: the login form.
+    EXPECT_EQ(Fetch("127.0.0.2", "?"), ExpectedAnswer(login));
+}
+
+TEST_F(ServerAnswers, ThePictureIsTheFileAsItIsNow) {
+    ASSERT_EQ(Fetch("127.0.0.2", "index.html?id=" + sessionId), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.2", "webcam.jpg"), ExpectedAnswer("", "image/jpeg"));
+
+    std::string picture(50000, '\0');
+    for (size_t i = 0; i < picture.size(); ++i) picture[i] = char(i * 7 + i / 251);
+    WriteFileText(dir.File("webcam.jpg"), picture);
+    EXPECT_EQ(Fetch("127.0.0.2", "webcam.jpg?1712345678901"), ExpectedAnswer(picture, "image/jpeg"));
+    EXPECT_EQ(Fetch("127.0.0.2", "webcam.jpg??"), ExpectedAnswer(picture, "image/jpeg"));
+
+    WriteFileText(dir.File("webcam.jpg"), "smaller");
+    EXPECT_EQ(Fetch("127.0.0.2", "webcam.jpg?2"), ExpectedAnswer("smaller", "image/jpeg"));
+}
+
+TEST_F(ServerAnswers, PicturesLargerThanEveryBufferArriveWhole) {
+    ASSERT_EQ(Fetch("127.0.0.2", "index.html?id=" + sessionId), ExpectedAnswer(viewer));
+    std::string picture(3 * 1024 * 1024 + 17, 'p');
+    picture[12345] = 'q';
+    WriteFileText(dir.File("webcam.jpg"), picture);
+    EXPECT_EQ(Fetch("127.0.0.2", "webcam.jpg?1"), ExpectedAnswer(picture, "image/jpeg"));
+}
+
+TEST_F(ServerAnswers, AFileThatYieldsOtherThanItsSizeIsSentAsRead) {
+    ASSERT_EQ(Fetch("127.0.0.2", "index.html?id=" + sessionId), ExpectedAnswer(viewer));
+    // A file whose size on opening is 0 but which yields bytes, as a file being replaced may.
+    programState.jpegPath = "/proc/self/status";
+    std::string answer = Fetch("127.0.0.2", "webcam.jpg?1");
+    std::string body = BodyOf(answer);
+    EXPECT_GT(body.size(), 100u);
+    EXPECT_NE(body.find("Name:"), std::string::npos);
+    EXPECT_EQ(answer, ExpectedAnswer(body, "image/jpeg"));
+}
+
+TEST_F(ServerAnswers, TwoBrowsersBehindOneAddressShareItsLogin) {
+    ClientSocket first("127.0.0.2", port);
+    ClientSocket second("127.0.0.2", port);
+    ASSERT_TRUE(first.Send(GetRequest("login.html?username=a&password=b&Login=Login")));
+    EXPECT_EQ(first.ReadUntilClosed(), ExpectedAnswer(viewer));
+    ASSERT_TRUE(second.Send(GetRequest("webcam.html")));
+    EXPECT_EQ(second.ReadUntilClosed(), ExpectedAnswer(viewer));
+}

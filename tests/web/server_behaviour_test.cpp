@@ -1,0 +1,310 @@
+// The running server over time and under hostile or clumsy clients: start failures, stopping
+// (by request and forced), quiet logins and silent connections timing out, answers that must
+// arrive whole, connection limits, idle cost, and sends that must not raise SIGPIPE.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "core/program_state.h"
+#include "tests/web/loopback_client.h"
+#include "tests/web/server_fixture.h"
+#include "web/login.h"
+#include "web/pages.h"
+#include "web/server_thread.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+const std::string login(loginPage), viewer(viewerPage), notFound(notFoundPage);
+
+int64_t MillisecondsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+}
+
+void SleepUntil(Clock::time_point start, int64_t offsetMs) {
+    std::this_thread::sleep_until(start + milliseconds(offsetMs));
+}
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class ServerBehaviour : public RunningServer {
+protected:
+    void LogIn(const std::string& source) {
+        ASSERT_EQ(Fetch(source, "index.html?id=" + sessionId), ExpectedAnswer(viewer)) << source;
+    }
+    std::string Picture(size_t size) {
+        std::string picture(size, 'j');
+        for (size_t i = 0; i < size; i += 4093) picture[i] = char('a' + i % 26);
+        WriteFileText(dir.File("webcam.jpg"), picture);
+        return picture;
+    }
+};
+
+}  // namespace
+
+TEST_F(ServerBehaviour, PortsInUseOrOutOfRangeFailAndLeaveNoThread) {
+    Stop();
+    int taken = FindFreePort();
+    int other = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(uint16_t(taken));
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(other, 5), 0);
+    EXPECT_FALSE(StartWithPort(std::to_string(taken)));
+    EXPECT_FALSE(ServerThreadAlive());
+    close(other);
+
+    for (const char* portText : {"70000", "65536", "0", "", "port", "-80"}) {
+        EXPECT_FALSE(StartWithPort(portText)) << portText;
+        EXPECT_FALSE(ServerThreadAlive()) << portText;
+        EXPECT_EQ(programState.userCount, 0);
+    }
+    // The number value of the setting: leading blanks and trailing text do not matter.
+    EXPECT_TRUE(StartWithPort(" " + std::to_string(port) + "x"));
+    EXPECT_TRUE(ServerThreadAlive());
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
+}
+
+TEST_F(ServerBehaviour, AStopWhileIdleEndsTheThreadAndClosesEverythingAtOnce) {
+    LogIn("127.0.0.2");
+    ASSERT_TRUE(UserCountBecomes(1, 1000));
+    ClientSocket idle("127.0.0.3", port);
+    ASSERT_TRUE(idle.isOpen());
+    std::this_thread::sleep_for(milliseconds(300));
+
+    auto start = Clock::now();
+    programState.serverState = -2;
+    while (ServerThreadAlive() && MillisecondsSince(start) < 1000) std::this_thread::sleep_for(milliseconds(1));
+    int64_t took = MillisecondsSince(start);
+    EXPECT_FALSE(ServerThreadAlive());
+    // The thread looks at the request at least every 100 ms; the rest is margin for slow builds.
+    EXPECT_LT(took, 300);
+    EXPECT_EQ(programState.userCount, 0);
+    EXPECT_TRUE(idle.ClosedWithin(1000));
+    EXPECT_FALSE(PortAccepts(port));
+    EXPECT_EQ(programState.serverState, -2);
+}
+
+TEST_F(ServerBehaviour, AForcedEndStopsAThreadStuckOnABrowserAndClosesThePort) {
+    LogIn("127.0.0.2");
+    Picture(32 * 1024 * 1024);
+    ClientSocket stuck("127.0.0.2", port, 4096);
+    ASSERT_TRUE(stuck.Send(GetRequest("webcam.jpg?1")));
+    ASSERT_TRUE(stuck.ReadableWithin(3000));
+    ClientSocket waiting("127.0.0.3", port);
+
+    programState.serverState = -2;
+    std::this_thread::sleep_for(milliseconds(1000));
+    ASSERT_TRUE(ServerThreadAlive()) << "the thread was expected to be busy with the stuck browser";
+    auto start = Clock::now();
+    EndServerThread();
+    EXPECT_LT(MillisecondsSince(start), 1000);
+    EXPECT_FALSE(ServerThreadAlive());
+    EXPECT_FALSE(PortAccepts(port));
+    EXPECT_TRUE(waiting.ClosedWithin(1000));
+    EXPECT_EQ(programState.userCount, 0);
+}
+
+TEST_F(ServerBehaviour, TheServerCanBeStartedAgainAfterAStop) {
+    LogIn("127.0.0.2");
+    Stop();
+    int next = FindFreePort();
+    ASSERT_TRUE(StartWithPort(std::to_string(next)));
+    port = next;
+    // The main loop emptied the list: the address has to log in again.
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
+    LogIn("127.0.0.2");
+}
+
+TEST_F(ServerBehaviour, UserCountFollowsLoginsOnTheNextIdlePoll) {
+    EXPECT_EQ(programState.userCount, 0);
+    LogIn("127.0.0.2");
+    EXPECT_TRUE(UserCountBecomes(1, 300));
+    ASSERT_EQ(Fetch("127.0.0.3", "login.html?username=a&password=b&Login=Login"), ExpectedAnswer(viewer));
+    EXPECT_TRUE(UserCountBecomes(2, 300));
+    // A second login from a logged-in address is no new entry.
+    LogIn("127.0.0.3");
+    std::this_thread::sleep_for(milliseconds(300));
+    EXPECT_EQ(programState.userCount, 2);
+}
+
+TEST_F(ServerBehaviour, QuietLoginsAndSilentConnectionsTimeOutWhileBusyOnesStay) {
+    ClientSocket silent("127.0.0.5", port);
+    ClientSocket wrongMethod("127.0.0.6", port);
+    ASSERT_TRUE(wrongMethod.Send("POST / HTTP/1.1\r\nHost: x\r\n\r\n"));
+    auto start = Clock::now();
+    LogIn("127.0.0.2");  // older
+    LogIn("127.0.0.3");  // newer: leaves first
+    LogIn("127.0.0.4");  // keeps asking for the picture as the viewer does
+    ASSERT_TRUE(UserCountBecomes(3, 500));
+
+    auto keepBusy = [&](int64_t untilMs) {
+        while (MillisecondsSince(start) < untilMs) {
+            ASSERT_EQ(Fetch("127.0.0.4", "webcam.jpg?" + std::to_string(MillisecondsSince(start))),
+                      ExpectedAnswer("", "image/jpeg"));
+            std::this_thread::sleep_for(milliseconds(500));
+        }
+    };
+    keepBusy(9500);
+    // Quiet for less than 10 s: nobody has left, the silent connections are still open.
+    EXPECT_EQ(programState.userCount, 3);
+    EXPECT_FALSE(silent.ReadableWithin(0));
+    EXPECT_FALSE(wrongMethod.ReadableWithin(0));
+
+    while (programState.userCount == 3 && MillisecondsSince(start) < 13000)
+        std::this_thread::sleep_for(milliseconds(1));
+    ASSERT_EQ(programState.userCount, 2) << "after " << MillisecondsSince(start) << " ms";
+    EXPECT_GT(MillisecondsSince(start), 10000);
+    // One address per idle poll, the most recent login first: the older one is still in.
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.3", ""), ExpectedAnswer(login));
+
+    keepBusy(14000);
+    EXPECT_FALSE(silent.ReadableWithin(0));
+    EXPECT_FALSE(wrongMethod.ReadableWithin(0));
+    SleepUntil(start, 14500);
+    EXPECT_TRUE(silent.ClosedWithin(2000));
+    EXPECT_TRUE(wrongMethod.ClosedWithin(500));
+    EXPECT_EQ(Fetch("127.0.0.4", "webcam.html"), ExpectedAnswer(viewer));
+    EXPECT_EQ(programState.userCount, 2);
+}
+
+TEST_F(ServerBehaviour, QuietTimesComeFromTheMonotonicClock) {
+    Fetch("127.0.0.2", "");
+    Stop();
+    auto seen = programState.clientLastSeen.find(ClientKey(0x7F000002));
+    ASSERT_NE(seen, programState.clientLastSeen.end());
+    int64_t monotonic = std::chrono::duration_cast<std::chrono::seconds>(
+                            Clock::now().time_since_epoch()).count();
+    EXPECT_LE(std::abs(seen->second - monotonic), 1);
+    EXPECT_GT(std::abs(seen->second - int64_t(std::time(nullptr))), 3600);
+}
+
+TEST_F(ServerBehaviour, IdleTheThreadCostsWellUnderOnePercentOfACore) {
+    ClientSocket silent("127.0.0.5", port);
+    ClientSocket wrongMethod("127.0.0.6", port);
+    ASSERT_TRUE(wrongMethod.Send("get / HTTP/1.1\r\n\r\n"));
+    LogIn("127.0.0.2");
+    std::this_thread::sleep_for(milliseconds(200));
+    double before = ProcessCpuSeconds();
+    auto start = Clock::now();
+    std::this_thread::sleep_for(milliseconds(2000));
+    double used = ProcessCpuSeconds() - before;
+    double share = used / (double(MillisecondsSince(start)) / 1000.0);
+    EXPECT_LT(share, 0.01) << used << " s of CPU in 2 s";
+}
+
+TEST_F(ServerBehaviour, RequestsThatAreNotGetGetNoAnswerAndStayOpen) {
+    ClientSocket post("127.0.0.2", port), lower("127.0.0.2", port), split("127.0.0.2", port);
+    ASSERT_TRUE(post.Send("POST / HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(lower.Send("get / HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(split.Send("GE"));
+    std::this_thread::sleep_for(milliseconds(150));
+    ASSERT_TRUE(split.Send("T / HTTP/1.1\r\n\r\n"));
+    EXPECT_FALSE(post.ReadableWithin(400));
+    EXPECT_FALSE(lower.ReadableWithin(0));
+    EXPECT_FALSE(split.ReadableWithin(0));
+    EXPECT_EQ(Fetch("127.0.0.3", ""), ExpectedAnswer(login));
+}
+
+TEST_F(ServerBehaviour, TheRequestTextIsOnlyWhatTheCurrentReadBrought) {
+    EXPECT_EQ(Fetch("127.0.0.2", "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyz"), ExpectedAnswer(notFound));
+    ClientSocket bare("127.0.0.2", port);
+    ASSERT_TRUE(bare.Send("GET /index.html"));
+    // No space after the path in this read: the empty path, the login form.
+    EXPECT_EQ(bare.ReadUntilClosed(), ExpectedAnswer(login));
+}
+
+TEST_F(ServerBehaviour, RequestsLongerThanOneReadStillGetTheirWholeAnswer) {
+    LogIn("127.0.0.2");
+    std::string picture = Picture(2 * 1024 * 1024);
+    ClientSocket client("127.0.0.2", port, 4096);
+    std::string request = "GET /webcam.jpg?1 HTTP/1.1\r\nX-Padding: " + std::string(6000, 'x') + "\r\n\r\n";
+    ASSERT_TRUE(client.Send(request));
+    std::this_thread::sleep_for(milliseconds(300));
+    std::string answer = client.ReadUntilClosed();
+    EXPECT_EQ(answer.size(), ExpectedAnswer(picture, "image/jpeg").size());
+    EXPECT_TRUE(answer == ExpectedAnswer(picture, "image/jpeg"));
+}
+
+TEST_F(ServerBehaviour, BytesSentAfterTheFirstReadDoNotCutTheAnswer) {
+    LogIn("127.0.0.2");
+    std::string picture = Picture(2 * 1024 * 1024);
+    ClientSocket client("127.0.0.2", port, 4096);
+    ASSERT_TRUE(client.Send("GET /webcam.jpg?1 HTTP/1.1\r\n"));
+    ASSERT_TRUE(client.ReadableWithin(2000));
+    ASSERT_TRUE(client.Send("Host: 127.0.0.1\r\nAccept: */*\r\n\r\n"));
+    std::this_thread::sleep_for(milliseconds(300));
+    std::string answer = client.ReadUntilClosed();
+    EXPECT_EQ(answer.size(), ExpectedAnswer(picture, "image/jpeg").size());
+    EXPECT_TRUE(answer == ExpectedAnswer(picture, "image/jpeg"));
+}
+
+TEST_F(ServerBehaviour, ABrowserThatTakesNothingForFiveSecondsIsDropped) {
+    LogIn("127.0.0.2");
+    std::string picture = Picture(32 * 1024 * 1024);
+    ClientSocket stalled("127.0.0.2", port, 4096);
+    ASSERT_TRUE(stalled.Send(GetRequest("webcam.jpg?1")));
+    ASSERT_TRUE(stalled.ReadableWithin(3000));
+    auto start = Clock::now();
+    EXPECT_EQ(::Fetch("127.0.0.3", port, "", 10000), ExpectedAnswer(login));
+    int64_t waited = MillisecondsSince(start);
+    EXPECT_GT(waited, 3500);
+    EXPECT_LT(waited, 9000);
+    std::string partial = stalled.ReadUntilClosed(3000);
+    EXPECT_LT(partial.size(), picture.size());
+}
+
+TEST_F(ServerBehaviour, BrowsersThatLeaveMidAnswerDoNotHarmTheServer) {
+    LogIn("127.0.0.2");
+    std::string picture = Picture(8 * 1024 * 1024);
+    for (int round = 0; round < 3; ++round) {
+        ClientSocket leaving("127.0.0.2", port, 4096);
+        ASSERT_TRUE(leaving.Send(GetRequest("webcam.jpg?1")));
+        ASSERT_TRUE(leaving.ReadableWithin(3000));
+        if (round == 0) leaving.Abort();
+    }
+    EXPECT_TRUE(Fetch("127.0.0.2", "webcam.jpg?2") == ExpectedAnswer(picture, "image/jpeg"));
+}
+
+TEST_F(ServerBehaviour, SilentConnectionsNeitherBlockBrowsersNorPileUp) {
+    std::vector<std::unique_ptr<ClientSocket>> silent;
+    for (int i = 0; i < 250; ++i) {
+        silent.push_back(std::make_unique<ClientSocket>("127.0.0.5", port));
+        ASSERT_TRUE(silent.back()->isOpen()) << i;
+    }
+    auto start = Clock::now();
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
+    EXPECT_LT(MillisecondsSince(start), 1000);
+
+    for (int i = 0; i < 10; ++i) {
+        silent.push_back(std::make_unique<ClientSocket>("127.0.0.5", port));
+        ASSERT_TRUE(silent.back()->isOpen());
+    }
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html"), ExpectedAnswer(login));
+    // 262 connections were accepted and at most 256 may stay: the oldest went.
+    size_t closed = 0;
+    while (closed < silent.size() && silent[closed]->ClosedWithin(closed < 4 ? 1000 : 100)) ++closed;
+    EXPECT_GE(closed, 4u);
+    EXPECT_LE(closed, 6u);
+    for (size_t i = closed; i < silent.size(); ++i) EXPECT_FALSE(silent[i]->ReadableWithin(0)) << i;
+}
