@@ -2,8 +2,10 @@
 #include <cstdio>
 
 #include "core/constants.h"
+#include "core/fatal_error.h"
 #include "core/startup.h"
 #include "desktop/event_loop.h"
+#include "desktop/fatal_message.h"
 #include "desktop/gadgets.h"
 #include "desktop/main_window.h"
 
@@ -27,6 +29,10 @@ void DecodeIcon() { LoadImageFromPng(iconImageSlot, iconImage, iconImageSize); }
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Started by the fatal-error handler of a faulted run of the program only to show its message.
+    FatalMessageRequest fatalMessage;
+    if (ReadFatalMessageRequest(argc, argv, fatalMessage)) ShowFatalMessage(fatalMessage);
+
     DesktopStartUp desktop;
     desktop.startToolkit = StartToolkit;
     desktop.loadFont = LoadInterfaceFont;

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include "core/constants.h"
+#include "core/fatal_error.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/settings.h"
@@ -55,6 +56,7 @@ void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
     if (desktop.decodeIcon) desktop.decodeIcon();
 
     InstallHelper((s.workDir + helperFileName).c_str());
+    InstallFatalErrorHandler();
 }
 
 int ShutDown() {

@@ -1,5 +1,7 @@
 // The tray part of the GTK 2 gadget toolkit: a status icon that docks into the desktop's system
 // tray (freedesktop System Tray protocol) and turns presses and releases on it into tray events.
+#include <gdk/gdkx.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -7,8 +9,6 @@
 #include "desktop/gadgets.h"
 #include "desktop/gtk/gtk_toolkit.h"
 #include "desktop/gtk/gtk_tray.h"
-// After the toolkit's header: Xlib's macros (None among them) would clash with its names.
-#include <gdk/gdkx.h>
 
 namespace {
 

@@ -1,0 +1,212 @@
+// The fatal-error handler on Linux. Everything after the fault is async-signal-safe: the paths are
+// fixed when the handler is installed, the message box runs in a fresh process of this program
+// (its own toolkit, no lock of ours), and every wait for that process has a time limit.
+#include "core/fatal_error.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "capturectl/process_runner.h"
+#include "core/constants.h"
+#include "core/program_state.h"
+#include "core/text_util.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int fatalSignals[] = {SIGFPE, SIGSEGV, SIGBUS, SIGABRT, SIGTRAP, SIGSYS, SIGILL};
+
+// Starts the command line of the message process. The control characters keep it from ever being
+// typed or pasted by accident; the program takes no options of its own.
+constexpr const char* messageMarker = "\x1b\x1f" "lumora-fatal-message" "\x1f\x1b";
+constexpr int messageArguments = 5;
+
+// The box must be on screen this soon, or the handler goes on without it (no display, a display
+// that does not answer).
+constexpr int boxAppearLimit = 5000;
+// Once shown the box waits for the user, but not forever: a frozen display must not keep the
+// helper running and the working directory in place.
+constexpr int boxAnswerLimit = 5 * 60 * 1000;
+
+// Fixed at installation, so that the fault path needs no allocation.
+std::string helperPath;
+std::string jpegPath;
+std::string workDirPath;
+
+// A fault on the main thread may come from a stack that has run full.
+alignas(16) char alternateStack[64 * 1024];
+
+std::atomic<int> handlerEntered{0};
+
+int64_t MonotonicMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Waits until the descriptor is readable or closed at the other end; false when time ran out.
+bool WaitReadableWithin(int fd, int limitMilliseconds) {
+    int64_t deadline = MonotonicMilliseconds() + limitMilliseconds;
+    for (;;) {
+        int64_t left = deadline - MonotonicMilliseconds();
+        if (left <= 0) return false;
+        pollfd entry{fd, POLLIN, 0};
+        int ready = poll(&entry, 1, int(left));
+        if (ready > 0) return true;
+        if (ready < 0 && errno != EINTR) return false;
+    }
+}
+
+void FormatDecimal(int value, char* text) {
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0 && count < 11);
+    for (int i = 0; i < count; ++i) text[i] = digits[count - 1 - i];
+    text[count] = '\0';
+}
+
+// Runs in the new process before it becomes the program again: raw system calls only, since the
+// copy of this process may hold locks of threads that do not exist in it.
+[[noreturn]] void BecomeMessageProcess(int shownPipe, char* const* arguments) {
+    syscall(SYS_fcntl, shownPipe, F_SETFD, 0);
+    uint64_t noSignalsBlocked = 0;
+    syscall(SYS_rt_sigprocmask, SIG_SETMASK, &noSignalsBlocked, nullptr, sizeof noSignalsBlocked);
+    syscall(SYS_execve, "/proc/self/exe", arguments, environ);
+    syscall(SYS_exit_group, 127);
+    __builtin_unreachable();
+}
+
+// Shows the box through a new process of the program and waits for it within the limits; a
+// process that overruns them is killed.
+void ShowMessageWithinLimits() {
+    int shown[2];
+    if (pipe2(shown, O_CLOEXEC) != 0) return;
+    char pipeText[12];
+    FormatDecimal(shown[1], pipeText);
+    const ProgramState& s = programState;
+    const char* arguments[] = {"lumora", messageMarker, pipeText, s.textErrorTitle.c_str(),
+                               s.textUnknownError.c_str(), nullptr};
+    // A plain copy of the process without the library's fork handlers, which take locks.
+    long child = syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0);
+    if (child == 0) BecomeMessageProcess(shown[1], const_cast<char* const*>(arguments));
+    close(shown[1]);
+    if (child > 0) {
+        char byte;
+        bool answered = false;
+        if (WaitReadableWithin(shown[0], boxAppearLimit)) {
+            // No byte means the process ended without a box: nothing left to wait for.
+            answered = read(shown[0], &byte, 1) != 1 || WaitReadableWithin(shown[0], boxAnswerLimit);
+        }
+        if (!answered) kill(pid_t(child), SIGKILL);
+    }
+    close(shown[0]);
+}
+
+// Removes the regular files directly inside the working directory, then the directory itself,
+// reading the directory with the bare system call (no allocation).
+void RemoveWorkDirAfterFault() {
+    int dir = open(workDirPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir >= 0) {
+        alignas(8) char entries[4096];
+        long length;
+        while ((length = syscall(SYS_getdents64, dir, entries, sizeof entries)) > 0) {
+            for (long at = 0; at < length;) {
+                auto* entry = reinterpret_cast<dirent64*>(entries + at);
+                at += entry->d_reclen;
+                struct stat info;
+                bool regular = entry->d_type == DT_REG ||
+                               (entry->d_type == DT_UNKNOWN &&
+                                fstatat(dir, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                S_ISREG(info.st_mode));
+                if (regular) unlinkat(dir, entry->d_name, 0);
+            }
+        }
+        close(dir);
+    }
+    rmdir(workDirPath.c_str());
+}
+
+void CleanUpAfterFault() {
+    int32_t helper = programState.helperProcess.load(std::memory_order_acquire);
+    if (helper > 0) KillProcessForFatalError(helper);
+    if (workDirPath.empty()) return;
+    unlink(jpegPath.c_str());
+    unlink(helperPath.c_str());
+    RemoveWorkDirAfterFault();
+}
+
+void RestoreDefaultActions() {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    for (int fatal : fatalSignals) sigaction(fatal, &standard, nullptr);
+}
+
+void OnFatalSignal(int, siginfo_t*, void*) { OnFatalError(); }
+
+}  // namespace
+
+void InstallFatalErrorHandler() {
+    const ProgramState& s = programState;
+    if (!s.workDir.empty()) {
+        helperPath = s.workDir + helperFileName;
+        jpegPath = s.jpegPath;
+        workDirPath = StripTrailingSlash(s.workDir);
+    }
+    stack_t stack{};
+    stack.ss_sp = alternateStack;
+    stack.ss_size = sizeof alternateStack;
+    sigaltstack(&stack, nullptr);
+
+    struct sigaction action {};
+    action.sa_sigaction = OnFatalSignal;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    // While the handler runs none of the seven can enter it again on the same thread; a real
+    // fault then ends the process by the default action.
+    sigemptyset(&action.sa_mask);
+    for (int fatal : fatalSignals) sigaddset(&action.sa_mask, fatal);
+    for (int fatal : fatalSignals) sigaction(fatal, &action, nullptr);
+}
+
+void OnFatalError() {
+    // A second thread that faults at the same moment waits for the first to end the process.
+    if (handlerEntered.exchange(1) != 0)
+        for (;;) pause();
+    RestoreDefaultActions();
+    ShowMessageWithinLimits();
+    CleanUpAfterFault();
+    programState.exitCode = 1;
+    // The kernel releases files, sockets, windows and threads; nothing here may wait for them.
+    _exit(1);
+}
+
+bool ReadFatalMessageRequest(int argc, char** argv, FatalMessageRequest& request) {
+    if (argc != messageArguments || std::strcmp(argv[1], messageMarker) != 0) return false;
+    char* end = nullptr;
+    long pipe = std::strtol(argv[2], &end, 10);
+    struct stat info;
+    if (*argv[2] == '\0' || *end != '\0' || pipe < 0 || pipe > INT32_MAX || fstat(int(pipe), &info) != 0 ||
+        !S_ISFIFO(info.st_mode))
+        return false;
+    request.shownPipe = int(pipe);
+    request.title = argv[3];
+    request.text = argv[4];
+    return true;
+}
