@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     desktop.loadFont = LoadInterfaceFont;
     desktop.decodeIcon = DecodeIcon;
     StartUp(argc, argv, desktop);
+    EndProgramOnLostDisplay();
     MainEventLoop();
     return ShutDown();
 }

@@ -2,6 +2,7 @@
 // the faulting process held is in the way, and one byte to the waiting handler once the box shows.
 #include "desktop/fatal_message.h"
 
+#include <X11/Xlib.h>
 #include <glib.h>
 #include <unistd.h>
 
@@ -19,6 +20,9 @@ gboolean ReportShown(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
+// The toolkit's own handler would end the process at once and leave the helper running.
+int OnLostDisplay(Display*) { OnFatalError(); }
+
 }  // namespace
 
 void ShowFatalMessage(const FatalMessageRequest& request) {
@@ -34,3 +38,5 @@ void ShowFatalMessage(const FatalMessageRequest& request) {
     // Nothing of this short life needs tearing down.
     _exit(0);
 }
+
+void EndProgramOnLostDisplay() { XSetIOErrorHandler(OnLostDisplay); }
