@@ -4,6 +4,7 @@
 #include "capturectl/process_runner.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,8 @@ namespace {
 // child that closes its output and lives on is reported running rather than waited for without
 // end, which would hang the capture thread and the shutdown.
 constexpr std::chrono::milliseconds goneWaitLimit{1000};
+// Where closing descriptors one by one stops when the system cannot close a whole range.
+constexpr int fdCloseLimit = 65536;
 
 std::mutex registryLock;
 std::map<int32_t, std::shared_ptr<ProcessRecord>> registry;
@@ -96,6 +99,9 @@ pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
     sigemptyset(&noSignals);
     struct sigaction defaultAction {};
     defaultAction.sa_handler = SIG_DFL;
+    rlimit files{};
+    int highestFd = getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < fdCloseLimit
+                        ? int(files.rlim_cur) : fdCloseLimit;
 
     pid_t pid = fork();
     if (pid != 0) return pid;
@@ -105,6 +111,10 @@ pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
     sigprocmask(SIG_SETMASK, &noSignals, nullptr);
     if (outputFd >= 0 && dup2(outputFd, STDOUT_FILENO) < 0) _exit(1);
     if (errorFd >= 0 && dup2(errorFd, STDERR_FILENO) < 0) _exit(1);
+    // Only standard input, output and error pass on: a listening socket or the display
+    // connection inherited by a long-running helper would outlive their owner's closing them.
+    if (close_range(3, ~0U, 0) != 0)
+        for (int fd = 3; fd < highestFd; ++fd) close(fd);
     // Running in another directory than asked for would put its files in the wrong place.
     if (directoryName && chdir(directoryName) != 0) _exit(1);
     execv(file.c_str(), argv.data());

@@ -149,6 +149,17 @@ TEST(ProcessDirectory, MissingDirectoryEndsTheChildBeforeTheProgramRuns) {
     CloseProcess(handle);
 }
 
+TEST(ProcessDescriptors, OnlyStandardDescriptorsPassToTheChild) {
+    int leaky[2];
+    ASSERT_EQ(pipe(leaky), 0);  // deliberately without close-on-exec
+    int32_t handle = RunProcess(child, "fds", "", keepAll);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(NextLine(handle), "0 1 2");
+    CloseProcess(handle);
+    close(leaky[0]);
+    close(leaky[1]);
+}
+
 TEST(ProgramLookup, FilesThatCannotRunAreRefused) {
     TempDir dir;
     MakeFile(dir.File("plain"), "#!/bin/sh\nexit 0\n", 0644);

@@ -1,5 +1,6 @@
 // A child program for the process-runner tests: each argument is one step, done in order, so a
 // test can make it behave as the case needs (the step names are in main below).
+#include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -40,6 +41,16 @@ int main(int argc, char** argv) {
             WriteAll(2, std::string(getcwd(directory, sizeof directory) ? directory : "?") + "\n");
         } else if (step == "pid") {
             WriteAll(2, std::to_string(getpid()) + "\n");
+        } else if (step == "fds") {
+            // Every open descriptor but the one that lists them.
+            std::string list;
+            if (DIR* dir = opendir("/proc/self/fd")) {
+                while (dirent* entry = readdir(dir))
+                    if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != dirfd(dir))
+                        list += std::string(list.empty() ? "" : " ") + entry->d_name;
+                closedir(dir);
+            }
+            WriteAll(2, list + "\n");
         } else if (step == "closeout") {
             close(1);
         } else if (step == "forever") {
