@@ -1,6 +1,7 @@
 // The process runner against real children (runner_child, shell scripts, files that cannot run):
 // error lines, arguments, program lookup, reaping, killing, and one handle used by two threads.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -149,7 +150,7 @@ TEST(ProcessDirectory, MissingDirectoryEndsTheChildBeforeTheProgramRuns) {
     CloseProcess(handle);
 }
 
-TEST(ProcessDescriptors, OnlyStandardDescriptorsPassToTheChild) {
+TEST(ProcessInheritance, OnlyStandardDescriptorsPassToTheChild) {
     int leaky[2];
     ASSERT_EQ(pipe(leaky), 0);  // deliberately without close-on-exec
     int32_t handle = RunProcess(child, "fds", "", keepAll);
@@ -158,6 +159,23 @@ TEST(ProcessDescriptors, OnlyStandardDescriptorsPassToTheChild) {
     CloseProcess(handle);
     close(leaky[0]);
     close(leaky[1]);
+}
+
+TEST(ProcessInheritance, ChildStartsWithDefaultSignalHandling) {
+    // The program ignores SIGPIPE, and a thread may block signals; neither must reach the child.
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &old);
+    sigset_t usr1, oldMask;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &usr1, &oldMask);
+    int32_t handle = RunProcess(child, "signals", "", keepAll);
+    pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    sigaction(SIGPIPE, &old, nullptr);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(NextLine(handle), "SIGPIPE default, SIGUSR1 open");
+    CloseProcess(handle);
 }
 
 TEST(ProgramLookup, FilesThatCannotRunAreRefused) {

@@ -51,6 +51,13 @@ int main(int argc, char** argv) {
                 closedir(dir);
             }
             WriteAll(2, list + "\n");
+        } else if (step == "signals") {
+            struct sigaction pipeAction {};
+            sigaction(SIGPIPE, nullptr, &pipeAction);
+            sigset_t blocked;
+            sigprocmask(SIG_SETMASK, nullptr, &blocked);
+            WriteAll(2, std::string(pipeAction.sa_handler == SIG_IGN ? "SIGPIPE ignored" : "SIGPIPE default") +
+                            (sigismember(&blocked, SIGUSR1) ? ", SIGUSR1 blocked\n" : ", SIGUSR1 open\n"));
         } else if (step == "closeout") {
             close(1);
         } else if (step == "forever") {
