@@ -50,7 +50,9 @@ std::string workDirPath;
 // A fault on the main thread may come from a stack that has run full.
 alignas(16) char alternateStack[64 * 1024];
 
-std::atomic<int> handlerEntered{0};
+// The thread running the handler; 0 until the first fault.
+std::atomic<pid_t> handlerThread{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "the fault path must not take locks");
 
 int64_t MonotonicMilliseconds() {
     timespec now{};
@@ -152,14 +154,21 @@ void CleanUpAfterFault() {
     RemoveWorkDirAfterFault();
 }
 
-void RestoreDefaultActions() {
-    struct sigaction standard {};
-    standard.sa_handler = SIG_DFL;
-    sigemptyset(&standard.sa_mask);
-    for (int fatal : fatalSignals) sigaction(fatal, &standard, nullptr);
-}
+pid_t CurrentThread() { return pid_t(syscall(SYS_gettid)); }
 
-void OnFatalSignal(int, siginfo_t*, void*) { OnFatalError(); }
+void OnFatalSignal(int signal, siginfo_t*, void*) {
+    // The handler's own thread has the seven blocked, so a real fault there ends the process by
+    // the default action at once. Only a signal raised on purpose (abort) gets here: it is given
+    // its default action, which ends the process when this returns.
+    if (handlerThread.load() == CurrentThread()) {
+        struct sigaction standard {};
+        standard.sa_handler = SIG_DFL;
+        sigemptyset(&standard.sa_mask);
+        sigaction(signal, &standard, nullptr);
+        return;
+    }
+    OnFatalError();
+}
 
 }  // namespace
 
@@ -178,18 +187,19 @@ void InstallFatalErrorHandler() {
     struct sigaction action {};
     action.sa_sigaction = OnFatalSignal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
-    // While the handler runs none of the seven can enter it again on the same thread; a real
-    // fault then ends the process by the default action.
+    // While the handler runs none of the seven can enter it again on its thread; a real fault
+    // there ends the process by the default action.
     sigemptyset(&action.sa_mask);
     for (int fatal : fatalSignals) sigaddset(&action.sa_mask, fatal);
     for (int fatal : fatalSignals) sigaction(fatal, &action, nullptr);
 }
 
 void OnFatalError() {
-    // A second thread that faults at the same moment waits for the first to end the process.
-    if (handlerEntered.exchange(1) != 0)
+    // Runs once. Another thread that faults meanwhile, even while the box is shown, waits here
+    // for the first to clean up and end the process, rather than ending it without clean-up.
+    pid_t idle = 0;
+    if (!handlerThread.compare_exchange_strong(idle, CurrentThread()))
         for (;;) pause();
-    RestoreDefaultActions();
     ShowMessageWithinLimits();
     CleanUpAfterFault();
     programState.exitCode = 1;

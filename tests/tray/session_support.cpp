@@ -1,0 +1,248 @@
+#include "tests/tray/session_support.h"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Forks and executes the command with the environment changed as given; the child's output goes
+// to the file (or is dropped when empty) and its standard input is /dev/null.
+pid_t Spawn(const std::vector<std::string>& command, const std::vector<std::string>& environment,
+            const std::string& directory, const std::string& outputPath, int extraFd = -1) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry; ++entry) {
+        std::string text(*entry);
+        bool replaced = false;
+        for (const std::string& change : environment)
+            if (text.compare(0, change.find('=') + 1, change, 0, change.find('=') + 1) == 0) replaced = true;
+        if (!replaced) entries.push_back(text);
+    }
+    for (const std::string& change : environment) entries.push_back(change);
+    std::vector<char*> envp, argv;
+    for (std::string& entry : entries) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> arguments = command;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int output = outputPath.empty() ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                                    : open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(input, 0);
+        dup2(output, 1);
+        dup2(output, 2);
+        if (extraFd >= 0) fcntl(extraFd, F_SETFD, 0);
+        if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
+        execvpe(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(output);
+    close(input);
+    return pid;
+}
+
+bool WaitForPid(pid_t pid, int limitMilliseconds, int& status) {
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMilliseconds);
+    for (;;) {
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) return true;
+        if (done < 0 && errno != EINTR) return false;
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void KillAndReap(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    int status;
+    WaitForPid(pid, 10000, status);
+}
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, int limitMilliseconds) {
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMilliseconds);
+    for (;;) {
+        if (condition()) return true;
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+PrivateDisplay::PrivateDisplay(bool withTray) {
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) return;
+    server_ = Spawn({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1024x768x24",
+                     "-nolisten", "tcp"},
+                    {}, "", "", ready[1]);
+    close(ready[1]);
+    // Xvfb writes its display number once it accepts clients.
+    std::string number;
+    char c;
+    pollfd wait{ready[0], POLLIN, 0};
+    while (poll(&wait, 1, 20000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+    close(ready[0]);
+    if (server_ <= 0 || number.empty()) return;
+    name_ = ":" + number;
+    ok_ = true;
+    if (withTray) {
+        tray_ = Spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                       "--height", "24", "--SetDockType", "false"},
+                      {"DISPLAY=" + name_}, "", "");
+        ok_ = WaitUntil([&] { return TrayManagerPresent(name_); }, 10000);
+    }
+}
+
+PrivateDisplay::~PrivateDisplay() {
+    KillAndReap(tray_);
+    if (server_ > 0) kill(server_, SIGCONT);
+    KillAndReap(server_);
+}
+
+void PrivateDisplay::Freeze() { kill(server_, SIGSTOP); }
+void PrivateDisplay::Thaw() { kill(server_, SIGCONT); }
+
+void PrivateDisplay::Stop() {
+    KillAndReap(tray_);
+    tray_ = -1;
+    KillAndReap(server_);
+    server_ = -1;
+}
+
+bool TrayManagerPresent(const std::string& display) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection) return false;
+    Atom selection = XInternAtom(connection, "_NET_SYSTEM_TRAY_S0", False);
+    bool present = XGetSelectionOwner(connection, selection) != None;
+    XCloseDisplay(connection);
+    return present;
+}
+
+RunningProgram::RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& environment, const std::string& directory) {
+    outputPath_ = directory + "/.program-output-" + std::to_string(getpid());
+    std::vector<std::string> command{path};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    pid_ = Spawn(command, environment, directory, outputPath_);
+}
+
+RunningProgram::~RunningProgram() {
+    if (!reaped_) KillAndReap(pid_);
+    unlink(outputPath_.c_str());
+}
+
+bool RunningProgram::WaitForExit(int limitMilliseconds, int& status) {
+    if (reaped_ || pid_ <= 0) return false;
+    reaped_ = WaitForPid(pid_, limitMilliseconds, status);
+    return reaped_;
+}
+
+std::string RunningProgram::Output() const { return ReadWhole(outputPath_); }
+
+std::string RunCommand(const std::vector<std::string>& command, const std::string& display,
+                       int limitMilliseconds, int* status) {
+    TempDir scratch;
+    std::string outputPath = scratch.File("output");
+    pid_t pid = Spawn(command, {"DISPLAY=" + display}, "", outputPath);
+    int waitStatus = -1;
+    if (!WaitForPid(pid, limitMilliseconds, waitStatus)) {
+        KillAndReap(pid);
+        waitStatus = -1;
+    }
+    if (status) *status = waitStatus;
+    return ReadWhole(outputPath);
+}
+
+std::vector<std::string> FindWindows(const std::string& display, const std::string& namePattern,
+                                     bool onlyVisible) {
+    std::vector<std::string> command{"xdotool", "search"};
+    if (onlyVisible) command.push_back("--onlyvisible");
+    command.insert(command.end(), {"--name", namePattern});
+    std::istringstream lines(RunCommand(command, display));
+    std::vector<std::string> windows;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) windows.push_back(line);
+    return windows;
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+    std::vector<pid_t> children;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+        std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string stat = ReadWhole("/proc/" + name + "/stat");
+        size_t close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(stat.substr(close + 2));
+        std::string state;
+        pid_t ppid = 0;
+        fields >> state >> ppid;
+        if (ppid == parent) children.push_back(pid_t(std::stol(name)));
+    }
+    return children;
+}
+
+std::vector<std::string> CommandLineOf(pid_t pid) {
+    std::string text = ReadWhole("/proc/" + std::to_string(pid) + "/cmdline");
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t zero; (zero = text.find('\0', start)) != std::string::npos; start = zero + 1)
+        parts.push_back(text.substr(start, zero - start));
+    return parts;
+}
+
+bool ProcessAlive(pid_t pid) {
+    std::string stat = ReadWhole("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z' &&
+           stat[close + 2] != 'X';
+}
+
+std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds) {
+    std::vector<pid_t> threads;
+    char timeout[32];
+    std::snprintf(timeout, sizeof timeout, "0x%x", timeoutMilliseconds);
+    std::error_code ignored;
+    std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& entry : std::filesystem::directory_iterator(tasks, ignored)) {
+        std::istringstream fields(ReadWhole(entry.path().string() + "/syscall"));
+        std::string number, fds, count, wait;
+        fields >> number >> fds >> count >> wait;
+        if (number == std::to_string(SYS_poll) && wait == timeout)
+            threads.push_back(pid_t(std::stol(entry.path().filename().string())));
+    }
+    return threads;
+}
+
+bool SignalThread(pid_t pid, pid_t thread, int signal) {
+    return syscall(SYS_tgkill, pid, thread, signal) == 0;
+}

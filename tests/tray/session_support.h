@@ -1,0 +1,83 @@
+// What the tray, address and fatal-path tests need around a real X session: a private Xvfb (with a
+// tray manager when asked), programs started as a user would with their exit status, xdotool,
+// and a look at processes and threads through /proc.
+#pragma once
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Polls the condition every few milliseconds until it holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, int limitMilliseconds);
+
+// An Xvfb of the test's own, optionally with trayer docked at the top right as the tray manager.
+// Stopped (by process id) when the object goes.
+class PrivateDisplay {
+public:
+    explicit PrivateDisplay(bool withTray = false);
+    ~PrivateDisplay();
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+
+    bool ok() const { return ok_; }
+    // ":N"
+    const std::string& name() const { return name_; }
+    // SIGSTOP / SIGCONT to the X server: a display that no longer answers.
+    void Freeze();
+    void Thaw();
+    // Ends the X server now: the display goes away under its clients.
+    void Stop();
+
+private:
+    bool ok_ = false;
+    std::string name_;
+    pid_t server_ = -1;
+    pid_t tray_ = -1;
+};
+
+// Whether a tray manager owns the system tray selection of screen 0 on the display.
+bool TrayManagerPresent(const std::string& display);
+
+// A program started with extra environment entries ("NAME=value", replacing those of the test)
+// in a directory; its output goes to a file. Killed and reaped (by process id) if still running
+// when the object goes.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& path, const std::vector<std::string>& arguments,
+                   const std::vector<std::string>& environment, const std::string& directory);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // Waits at most the time for the end; true when it ended, with the wait status.
+    bool WaitForExit(int limitMilliseconds, int& status);
+    // Standard and error output so far.
+    std::string Output() const;
+
+private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+    std::string outputPath_;
+};
+
+// Runs a command to its end within the time limit (killed after it) with DISPLAY set; returns its
+// standard output. `status` receives the wait status, or -1 when the command overran.
+std::string RunCommand(const std::vector<std::string>& command, const std::string& display,
+                       int limitMilliseconds = 10000, int* status = nullptr);
+
+// Windows whose name matches the regular expression (xdotool search), visible ones only if asked.
+std::vector<std::string> FindWindows(const std::string& display, const std::string& namePattern,
+                                     bool onlyVisible = false);
+
+// Processes whose parent is `parent`, and each one's command line split at its zero bytes.
+std::vector<pid_t> ChildrenOf(pid_t parent);
+std::vector<std::string> CommandLineOf(pid_t pid);
+// True while the process exists and has not ended (a zombie counts as ended).
+bool ProcessAlive(pid_t pid);
+// Thread ids of the process whose current system call is poll(2) with the given timeout; the
+// server thread is the one thread that waits in 100 ms steps.
+std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds);
+// Sends a signal to one thread of a process.
+bool SignalThread(pid_t pid, pid_t thread, int signal);
