@@ -1,0 +1,87 @@
+// The web server alone, for browser tests and the benchmark: serves a given picture on a given
+// port with a given login and session id, and stops as the main window does on SIGTERM or SIGINT.
+// Usage: web-test-server PORT PICTURE USERNAME PASSWORD SESSION-ID [MAX-SECONDS]
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <thread>
+
+#include "core/constants.h"
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "web/server_thread.h"
+
+namespace {
+
+void PrepareState(char** argv) {
+    ProgramState& s = programState;
+    s.settingPort.Set(argv[1]);
+    s.jpegPath = argv[2];
+    s.settingUsername.Set(argv[3]);
+    s.settingPasswordHash.Set(Sha1Hex(std::string(argv[4])));
+    s.sessionId = argv[5];
+    s.ioBuffer.assign(bufferSize, 0);
+    s.responseBuffer.assign(bufferSize, 0);
+}
+
+bool StartServer() {
+    CreateServerThread();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (programState.serverState == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    bool created = programState.serverState == 1;
+    programState.serverState = 0;
+    return created;
+}
+
+void StopServer() {
+    programState.serverState = -2;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+    while (ServerThreadAlive() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (ServerThreadAlive()) EndServerThread();
+    programState.serverState = 0;
+    programState.loggedInClients.clear();
+}
+
+// Until SIGTERM or SIGINT, or at most maxSeconds, so that a forgotten server ends by itself.
+void WaitForStopSignal(long maxSeconds) {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    timespec step{1, 0};
+    for (long waited = 0; waited < maxSeconds; ++waited)
+        if (sigtimedwait(&stopSignals, nullptr, &step) > 0) return;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: %s PORT PICTURE USERNAME PASSWORD SESSION-ID [MAX-SECONDS]\n", argv[0]);
+        return 2;
+    }
+    // Blocked before the server thread exists, so that only the wait below takes them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    PrepareState(argv);
+    if (!StartServer()) {
+        std::printf("failed\n");
+        return 1;
+    }
+    std::printf("ready\n");
+    std::fflush(stdout);
+    WaitForStopSignal(argc > 6 ? std::atol(argv[6]) : 600);
+    StopServer();
+    return 0;
+}
