@@ -5,6 +5,7 @@
 #include "core/constants.h"
 #include "core/program_state.h"
 #include "desktop/gadgets.h"
+#include "desktop/platform_layout.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ bool OpenMainWindow() {
     if (GadgetFontLoaded(interfaceFont)) SetDefaultGadgetFont(interfaceFont);
     SetGadgetWindowIcon(mainWindow, iconImageSlot);
     const int w = mainWindow;
-    CreateFrameGadget(w, gadgetMainFrame, 5, 0, 340, 175, "");
+    CreateFrameGadget(w, gadgetMainFrame, 5, 0, 340, desktopLayout.mainFrameHeight, "");
     CreateTextGadget(w, gadgetStatusLabel, 20, 25, 35, 20, "Status:");
     CreateEntryGadget(w, gadgetStatusField, 65, 23, 150, 20, s.textInactive, entryReadOnly);
     CreateButtonGadget(w, gadgetStartStop, 230, 17, 100, 20, s.textStart);

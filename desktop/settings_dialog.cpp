@@ -7,11 +7,11 @@
 #include "core/text_util.h"
 #include "core/texts.h"
 #include "desktop/main_window.h"
+#include "desktop/platform_layout.h"
 
 namespace {
 
 constexpr int dialogWidth = 370;
-constexpr int dialogHeight = 290;
 constexpr int defaultPort = 8000;
 constexpr int defaultDevice = 0;
 const char passwordPlaceholder[] = "*****";
@@ -36,6 +36,7 @@ bool Confirm() {
     input.ipcheck = GetGadgetState(gadgetIpCheckCheckBox) != 0;
     input.port = GetGadgetText(gadgetPortSpin);
     input.device = GetGadgetText(gadgetDeviceSpin);
+    TakePlatformSettings(input);
     SaveSettings(input);
     // The running server keeps the port it was started with; the new one is loaded afterwards.
     if (s.mainWindowReady == 1 && StatusShowsActive()) s.runningPort = s.settingPort.Get();
@@ -54,10 +55,12 @@ bool SettingsDialogNeeded(int showMode) {
 bool OpenSettingsDialog() {
     const ProgramState& s = programState;
     int parent = GadgetWindowExists(mainWindow) ? mainWindow : noWindow;
-    if (!OpenGadgetWindow(settingsWindow, dialogWidth, dialogHeight, windowTitle, parent, false))
+    if (!OpenGadgetWindow(settingsWindow, dialogWidth, desktopLayout.dialogHeight, windowTitle, parent,
+                          false))
         return false;
     if (GadgetFontLoaded(interfaceFont)) SetDefaultGadgetFont(interfaceFont);
     SetGadgetWindowIcon(settingsWindow, iconImageSlot);
+    const DesktopLayout& l = desktopLayout;
     const int w = settingsWindow;
     CreateFrameGadget(w, gadgetLoginFrame, 7, 2, 356, 117, "Login");
     CreateTextGadget(w, gadgetUsernameLabel, 80, 40, 60, 20, s.textUsername);
@@ -66,15 +69,15 @@ bool OpenSettingsDialog() {
     CreateEntryGadget(w, gadgetPasswordEntry, 150, 68, 130, 20,
                       s.settingPasswordHash.Get().empty() ? "" : passwordPlaceholder,
                       entryPassword);
-    CreateFrameGadget(w, gadgetSettingsFrame, 7, 124, 356, 127, s.textProgramSettings);
-    CreateCheckBoxGadget(w, gadgetServerCheckBox, 30, 150, 150, 20, s.textActivateServer);
+    CreateFrameGadget(w, gadgetSettingsFrame, 7, 124, 356, l.settingsFrameHeight, s.textProgramSettings);
+    CreateCheckBoxGadget(w, gadgetServerCheckBox, 30, l.serverCheckBoxY, 150, 20, s.textActivateServer);
     SetGadgetState(gadgetServerCheckBox, NumberValue(s.settingServer.Get()) != 0);
-    CreateCheckBoxGadget(w, gadgetHideCheckBox, 30, 180, 150, 20, s.textStartHidden);
+    CreateCheckBoxGadget(w, gadgetHideCheckBox, 30, l.serverCheckBoxY + 30, 150, 20, s.textStartHidden);
     SetGadgetState(gadgetHideCheckBox, NumberValue(s.settingHide.Get()) != 0);
-    CreateCheckBoxGadget(w, gadgetIpCheckCheckBox, 30, 210, 150, 20, "IP-Check");
+    CreateCheckBoxGadget(w, gadgetIpCheckCheckBox, 30, l.serverCheckBoxY + 60, 150, 20, "IP-Check");
     SetGadgetState(gadgetIpCheckCheckBox, NumberValue(s.settingIpCheck.Get()) != 0);
-    CreateTextGadget(w, gadgetLanguageLabel, 190, 147, 50, 20, s.textLanguage + ":");
-    CreateComboBoxGadget(w, gadgetLanguageComboBox, 265, 145, 70, 25);
+    CreateTextGadget(w, gadgetLanguageLabel, 190, l.languageY + 2, 50, 20, s.textLanguage + ":");
+    CreateComboBoxGadget(w, gadgetLanguageComboBox, 265, l.languageY, 70, l.languageHeight);
     AddGadgetItem(gadgetLanguageComboBox, languageNameGerman);
     AddGadgetItem(gadgetLanguageComboBox, languageNameEnglish);
     SetGadgetText(gadgetLanguageComboBox, s.languageName);
@@ -82,10 +85,12 @@ bool OpenSettingsDialog() {
     CreateSpinGadget(w, gadgetPortSpin, 265, 180, 70, 20, 1, 65535);
     SetGadgetState(gadgetPortSpin, ValueInRange(s.settingPort.Get(), 1, 65535, defaultPort));
     CreateTextGadget(w, gadgetDeviceLabel, 190, 212, 50, 20, s.textDevice + ":");
-    CreateSpinGadget(w, gadgetDeviceSpin, 265, 210, 70, 20, 0, 9999);
-    SetGadgetState(gadgetDeviceSpin, ValueInRange(s.settingDevice.Get(), 0, 9999, defaultDevice));
-    CreateButtonGadget(w, gadgetOkButton, 80, 260, 100, 20, "OK");
-    CreateButtonGadget(w, gadgetCancelButton, 190, 260, 100, 20, s.textCancel);
+    CreateSpinGadget(w, gadgetDeviceSpin, 265, 210, 70, 20, 0, l.deviceMaximum);
+    SetGadgetState(gadgetDeviceSpin,
+                   ValueInRange(s.settingDevice.Get(), 0, l.deviceMaximum, defaultDevice));
+    CreatePlatformSettingsGadgets(w);
+    CreateButtonGadget(w, gadgetOkButton, 80, l.buttonsY, 100, 20, "OK");
+    CreateButtonGadget(w, gadgetCancelButton, 190, l.buttonsY, 100, 20, s.textCancel);
     ShowGadgetWindow(settingsWindow);
     return true;
 }
