@@ -3,14 +3,12 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <semaphore>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "core/frame_semaphore.h"
 #include "core/shared_text.h"
-
-using FrameSemaphore = std::counting_semaphore<INT32_MAX>;
 
 struct ProgramState {
     int32_t exitCode = 0;

@@ -3,6 +3,9 @@
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 // Xlib's None macro would swallow EventKind::NoEvent.
 #undef None
 
@@ -121,4 +124,32 @@ WindowEvent WaitForEventKind(EventKind kind, int timeoutMilliseconds) {
         if (event.kind == kind) return event;
         if (event.kind == EventKind::NoEvent) return event;
     }
+}
+
+TrayManager::TrayManager() {
+    static char program[] = "trayer";
+    static char edge[] = "--edge", top[] = "top", align[] = "--align", right[] = "right";
+    static char width[] = "--widthtype", request[] = "request", height[] = "--height";
+    static char pixels[] = "24", dock[] = "--SetDockType", no[] = "false";
+    char* arguments[] = {program, edge, top,    align, right, width,
+                         request, height, pixels, dock, no,    nullptr};
+    pid_t child = -1;
+    if (posix_spawnp(&child, program, nullptr, nullptr, arguments, environ) == 0) pid = child;
+}
+
+TrayManager::~TrayManager() {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+bool TrayManager::Ready(int timeoutMilliseconds) const {
+    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+    while (pid > 0 && std::chrono::steady_clock::now() < end) {
+        if (XGetSelectionOwner(display, selection) != 0) return true;
+        g_usleep(20000);
+    }
+    return false;
 }
