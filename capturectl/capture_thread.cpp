@@ -37,7 +37,8 @@ void CaptureThread(int) {
     const std::string workDir = s.workDir;
     std::string index = CameraIndexArgument(s.settingDevice.Get());
     int32_t helper = RunProcess(workDir + helperFileName, index, workDir,
-                                processKeepHandle | processConnectOutput | processConnectError);
+                                processKeepHandle | processConnectOutput | processConnectError |
+                                    processEndWithProgram);
     s.helperProcess.store(helper, std::memory_order_release);
     if (helper != 0) {
         do {

@@ -4,6 +4,7 @@
 #include "capturectl/process_runner.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -90,7 +91,7 @@ struct Pipe {
 
 // Between fork and exec only async-signal-safe calls: everything is prepared beforehand.
 pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
-                 const std::string& directory, int outputFd, int errorFd) {
+                 const std::string& directory, int outputFd, int errorFd, bool endWithProgram) {
     std::vector<char*> argv;
     for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
@@ -103,8 +104,12 @@ pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
     int highestFd = getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < fdCloseLimit
                         ? int(files.rlim_cur) : fdCloseLimit;
 
+    const pid_t parent = getpid();
+
     pid_t pid = fork();
     if (pid != 0) return pid;
+    // A parent gone before the request took effect would never send the signal.
+    if (endWithProgram && (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent)) _exit(1);
     // The program's own choices (SIGPIPE ignored, a thread's blocked signals) would otherwise
     // pass through exec to the child.
     sigaction(SIGPIPE, &defaultAction, nullptr);
@@ -134,7 +139,8 @@ int32_t RunProcess(const std::string& program, const std::string& arguments,
     Pipe output, error;
     if (keep && (options & processConnectOutput) && !output.Open()) return 0;
     if (keep && (options & processConnectError) && !error.Open()) return 0;
-    pid_t pid = StartChild(file, words, directory, output.writeEnd, error.writeEnd);
+    pid_t pid = StartChild(file, words, directory, output.writeEnd, error.writeEnd,
+                           options & processEndWithProgram);
     output.CloseWriteEnd();
     error.CloseWriteEnd();
     if (pid < 0) return 0;

@@ -10,6 +10,10 @@ enum : int {
     processKeepHandle = 1,     // the result is a handle; without it only 1 (started) or 0
     processConnectOutput = 2,  // the child's standard output goes to a pipe the handle drains
     processConnectError = 4,   // the child's error output goes to a pipe the handle keeps
+    // The child is killed when the program ends, however it ends (killed from outside too).
+    // Some systems already do so when the starting thread ends: start it from a thread that
+    // outlives it, as the capture thread outlives its helper.
+    processEndWithProgram = 8,
 };
 
 // Finds the program (a path with "/" naming a non-empty executable file is used as it is; a

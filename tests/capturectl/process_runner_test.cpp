@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -279,6 +280,29 @@ TEST(ProcessLifetime, KillEndsTheChildAndLaterKillsDoNothing) {
     KillProcess(handle);
     KillProcessForFatalError(handle);
     CloseProcess(handle);
+}
+
+// runner_parent starts a child and is then killed from outside, as the program may be.
+TEST(ProcessLifetime, ChildAskedToEndWithTheProgramDoesSoAndOthersLiveOn) {
+    TempDir dir;
+    for (bool end : {true, false}) {
+        std::string pidFile = dir.File(end ? "ending" : "staying");
+        std::string command = std::string("'") + RUNNER_PARENT_PATH + "' '" + child + "' '" + pidFile +
+                              "' " + (end ? "end" : "stay");
+        int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGKILL));
+        pid_t pid = ReadPidFile(pidFile);
+        ASSERT_GT(pid, 0);
+        // Its new parent may leave it a zombie; it must not run on.
+        auto ended = [&] { char state = ProcessStateLetter(pid); return state == 0 || state == 'Z'; };
+        if (end) {
+            EXPECT_TRUE(WaitUntil(ended));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            EXPECT_FALSE(ended());
+            kill(pid, SIGKILL);
+        }
+    }
 }
 
 TEST(ProcessLifetime, FatalPathKillFindsTheChildByItsHandle) {
