@@ -112,13 +112,7 @@ PrivateDisplay::PrivateDisplay(bool withTray) {
     close(ready[0]);
     if (server_ <= 0 || number.empty()) return;
     name_ = ":" + number;
-    ok_ = true;
-    if (withTray) {
-        tray_ = Spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                       "--height", "24", "--SetDockType", "false"},
-                      {"DISPLAY=" + name_}, "", "");
-        ok_ = WaitUntil([&] { return TrayManagerPresent(name_); }, 10000);
-    }
+    ok_ = !withTray || StartTray();
 }
 
 PrivateDisplay::~PrivateDisplay() {
@@ -130,9 +124,21 @@ PrivateDisplay::~PrivateDisplay() {
 void PrivateDisplay::Freeze() { kill(server_, SIGSTOP); }
 void PrivateDisplay::Thaw() { kill(server_, SIGCONT); }
 
-void PrivateDisplay::Stop() {
+void PrivateDisplay::StopTray() {
     KillAndReap(tray_);
     tray_ = -1;
+}
+
+bool PrivateDisplay::StartTray() {
+    StopTray();
+    tray_ = Spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
+                   "24", "--SetDockType", "false"},
+                  {"DISPLAY=" + name_}, "", "");
+    return WaitUntil([&] { return TrayManagerPresent(name_); }, 10000);
+}
+
+void PrivateDisplay::Stop() {
+    StopTray();
     KillAndReap(server_);
     server_ = -1;
 }

@@ -28,6 +28,9 @@ public:
     void Thaw();
     // Ends the X server now: the display goes away under its clients.
     void Stop();
+    // Ends or starts the tray manager; StartTray is true once it owns the tray.
+    void StopTray();
+    bool StartTray();
 
 private:
     bool ok_ = false;
