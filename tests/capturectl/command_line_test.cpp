@@ -1,4 +1,4 @@
-// Splitting an arguments text and finding the program file, checked on the pure functions.
+// Splitting an arguments text into the child's arguments.
 #include <gtest/gtest.h>
 
 #include "capturectl/command_line.h"
@@ -20,12 +20,4 @@ TEST(SplitArguments, DoubleQuotesGroupAndAreDropped) {
     EXPECT_EQ(SplitArguments("a \"\" b"), (Words{"a", "", "b"}));
     EXPECT_EQ(SplitArguments("a \"b c"), (Words{"a", "b c"}));
     EXPECT_EQ(SplitArguments("'single quotes' stay"), (Words{"'single", "quotes'", "stay"}));
-}
-
-TEST(FindProgram, AbsoluteAndDotSlashPathsAreNeverLookedUp) {
-    EXPECT_EQ(FindProgram("/bin/sh"), "/bin/sh");
-    EXPECT_EQ(FindProgram("/nonexistent/sh"), "");
-    EXPECT_EQ(FindProgram("./nonexistent-lumora-program"), "");
-    EXPECT_EQ(FindProgram("/bin"), "");
-    EXPECT_EQ(FindProgram(""), "");
 }
