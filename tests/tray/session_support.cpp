@@ -1,7 +1,11 @@
 #include "tests/tray/session_support.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -251,4 +255,96 @@ std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds) {
 
 bool SignalThread(pid_t pid, pid_t thread, int signal) {
     return syscall(SYS_tgkill, pid, thread, signal) == 0;
+}
+
+void CloseLikeWindowManager(const std::string& display, const std::string& window) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection) return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = Window(std::stoul(window));
+    event.xclient.message_type = XInternAtom(connection, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(connection, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(connection, event.xclient.window, False, NoEventMask, &event);
+    XCloseDisplay(connection);
+}
+
+bool WindowInsideTray(const std::string& display, const std::string& window) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection) return false;
+    bool inside = false;
+    Window current = Window(std::stoul(window));
+    for (int depth = 0; depth < 16 && !inside; ++depth) {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(connection, current, &root, &parent, &children, &count)) break;
+        if (children) XFree(children);
+        if (parent == root || parent == 0) break;
+        XClassHint hint{};
+        if (XGetClassHint(connection, parent, &hint)) {
+            inside = hint.res_class && std::strcmp(hint.res_class, "trayer") == 0;
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+        }
+        current = parent;
+    }
+    XCloseDisplay(connection);
+    return inside;
+}
+
+int FreePort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+BusyPort::BusyPort() {
+    socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket_, 1) != 0)
+        return;
+    socklen_t length = sizeof address;
+    getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+}
+
+BusyPort::~BusyPort() {
+    if (socket_ >= 0) close(socket_);
+}
+
+std::string InstallStandInProgram(const std::string& folder,
+                                  const std::vector<std::pair<std::string, std::string>>& settings) {
+    std::string program = folder + "/lumora";
+    std::error_code ignored;
+    std::filesystem::copy_file(LUMORA_STANDIN_PATH, program,
+                               std::filesystem::copy_options::overwrite_existing, ignored);
+    std::string text;
+    for (const auto& [key, value] : settings) text += key + " = " + value + "\n";
+    WriteFileText(folder + "/settings.ini", text);
+    return program;
+}
+
+pid_t FindHelperOf(pid_t program) {
+    for (pid_t child : ChildrenOf(program))
+        for (const std::string& argument : CommandLineOf(child))
+            if (argument.size() > 8 && argument.compare(argument.size() - 8, 8, "/capture") == 0)
+                return child;
+    return -1;
+}
+
+std::string WorkDirOfHelper(pid_t helper) {
+    for (const std::string& argument : CommandLineOf(helper))
+        if (argument.size() > 8 && argument.compare(argument.size() - 8, 8, "/capture") == 0)
+            return argument.substr(0, argument.size() - 7);
+    return {};
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Polls the condition every few milliseconds until it holds or the time is up.
@@ -84,3 +85,33 @@ bool ProcessAlive(pid_t pid);
 std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds);
 // Sends a signal to one thread of a process.
 bool SignalThread(pid_t pid, pid_t thread, int signal);
+
+// Sends the window the close request a window manager sends for its close button.
+void CloseLikeWindowManager(const std::string& display, const std::string& window);
+// Whether the window sits inside the tray manager's panel (docked).
+bool WindowInsideTray(const std::string& display, const std::string& window);
+
+// A TCP port on which nobody listens right now.
+int FreePort();
+// Keeps a port taken on every local address while it lives.
+class BusyPort {
+public:
+    BusyPort();
+    ~BusyPort();
+    BusyPort(const BusyPort&) = delete;
+    BusyPort& operator=(const BusyPort&) = delete;
+    int port() const { return port_; }
+
+private:
+    int socket_ = -1;
+    int port_ = 0;
+};
+
+// The whole program with the stand-in camera, copied into the folder with a settings.ini of the
+// given entries beside it, as a user installs it; returns the program's path.
+std::string InstallStandInProgram(const std::string& folder,
+                                  const std::vector<std::pair<std::string, std::string>>& settings);
+// The running helper of the program (its child started from .../capture), or -1.
+pid_t FindHelperOf(pid_t program);
+// The working directory the helper was started from, with a trailing "/".
+std::string WorkDirOfHelper(pid_t helper);
