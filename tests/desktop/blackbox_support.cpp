@@ -1,0 +1,132 @@
+// The user's side of the black-box tests: process, display, xdotool, python3-xlib and ImageMagick.
+#include "tests/desktop/blackbox_support.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+DesktopRun::DesktopRun(const std::string& settings) {
+    WriteFileText(folder.File("lumora"), ReadFileText(LUMORA_STANDIN_PATH));
+    chmod(folder.File("lumora").c_str(), 0755);
+    if (!settings.empty()) WriteFileText(SettingsFile(), settings);
+}
+
+DesktopRun::~DesktopRun() {
+    // The working directory of a run that did not end by itself: the program is killed below and
+    // cannot remove it any more.
+    std::string workDir = program && ProcessAlive(program->pid()) ? WorkDir() : std::string();
+    pid_t helper = program ? HelperPid() : -1;
+    program.reset();
+    if (helper > 0) kill(helper, SIGKILL);
+    if (!workDir.empty()) std::filesystem::remove_all(workDir);
+}
+
+void DesktopRun::Start(const std::vector<std::string>& environment) {
+    std::vector<std::string> entries{"DISPLAY=" + display.name()};
+    entries.insert(entries.end(), environment.begin(), environment.end());
+    program = std::make_unique<RunningProgram>(folder.File("lumora"), std::vector<std::string>{},
+                                               entries, folder.path());
+}
+
+bool WindowSize(const std::string& display, const std::string& window, int& width, int& height) {
+    std::string text = RunCommand({"xdotool", "getwindowgeometry", "--shell", window}, display);
+    width = height = -1;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("WIDTH=", 0) == 0) width = std::stoi(line.substr(6));
+        if (line.rfind("HEIGHT=", 0) == 0) height = std::stoi(line.substr(7));
+    }
+    return width >= 0 && height >= 0;
+}
+
+std::string DesktopRun::WaitForWindow(const std::string& title, int width, int height,
+                                      int limitMilliseconds) {
+    std::string found;
+    WaitUntil(
+        [&] {
+            for (const std::string& window : FindWindows(display.name(), "^" + title + "$", true)) {
+                int w, h;
+                if (WindowSize(display.name(), window, w, h) && w == width && h == height) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        limitMilliseconds);
+    return found;
+}
+
+std::string DesktopRun::WaitForWindowNamed(const std::string& title, int limitMilliseconds) {
+    std::string found;
+    WaitUntil(
+        [&] {
+            std::vector<std::string> windows = FindWindows(display.name(), "^" + title + "$", true);
+            if (!windows.empty()) found = windows.front();
+            return !found.empty();
+        },
+        limitMilliseconds);
+    return found;
+}
+
+bool DesktopRun::WindowGone(const std::string& window, int limitMilliseconds) {
+    return WaitUntil(
+        [&] {
+            for (const std::string& shown : FindWindows(display.name(), ".*", true))
+                if (shown == window) return false;
+            return true;
+        },
+        limitMilliseconds);
+}
+
+void DesktopRun::Click(const std::string& window, int x, int y) {
+    RunCommand({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y),
+                "click", "1"},
+               display.name());
+}
+
+void DesktopRun::Type(const std::string& window, const std::string& text) {
+    RunCommand({"xdotool", "type", "--window", window, "--delay", "20", text}, display.name());
+}
+
+void DesktopRun::Key(const std::string& window, const std::string& key) {
+    RunCommand({"xdotool", "windowfocus", "--sync", window, "key", key}, display.name());
+}
+
+void DesktopRun::CloseWindow(const std::string& window) {
+    RunCommand({"/usr/bin/python3", CLOSE_WINDOW_SCRIPT, window}, display.name());
+}
+
+bool DesktopRun::Screenshot(const std::string& window, const std::string& name) {
+    std::filesystem::create_directories(SCREENSHOT_FOLDER);
+    std::string path = std::string(SCREENSHOT_FOLDER) + "/" + name + ".png";
+    int status = -1;
+    RunCommand({"import", "-window", window, path}, display.name(), 20000, &status);
+    return status == 0 && PathExists(path);
+}
+
+bool DesktopRun::WaitForExit(int limitMilliseconds, int& status) {
+    return program && program->WaitForExit(limitMilliseconds, status);
+}
+
+pid_t DesktopRun::HelperPid() const {
+    if (!program) return -1;
+    for (pid_t child : ChildrenOf(program->pid())) {
+        std::vector<std::string> command = CommandLineOf(child);
+        for (const std::string& part : command)
+            if (part.size() >= 8 && part.compare(part.size() - 8, 8, "/capture") == 0) return child;
+    }
+    return -1;
+}
+
+std::string DesktopRun::WorkDir() const {
+    pid_t helper = HelperPid();
+    if (helper <= 0) return std::string();
+    std::error_code error;
+    std::filesystem::path cwd =
+        std::filesystem::read_symlink("/proc/" + std::to_string(helper) + "/cwd", error);
+    return error ? std::string() : cwd.string();
+}

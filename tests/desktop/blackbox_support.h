@@ -1,0 +1,58 @@
+// The built program as a user meets it: copied with a settings.ini into a folder of its own,
+// started on a private display, worked with xdotool, its windows closed as a window manager
+// closes them, photographed for the documentation.
+#pragma once
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+#include "tests/tray/session_support.h"
+
+class DesktopRun {
+public:
+    // An empty settings text means no settings.ini at all.
+    explicit DesktopRun(const std::string& settings);
+    ~DesktopRun();
+    DesktopRun(const DesktopRun&) = delete;
+    DesktopRun& operator=(const DesktopRun&) = delete;
+
+    bool DisplayReady() const { return display.ok(); }
+    const std::string& DisplayName() const { return display.name(); }
+    // Starts the program with extra environment entries ("NAME=value").
+    void Start(const std::vector<std::string>& environment = {});
+    pid_t Pid() const { return program ? program->pid() : -1; }
+    std::string SettingsFile() const { return folder.File("settings.ini"); }
+    std::string Output() const { return program ? program->Output() : std::string(); }
+
+    // A visible window with that title and inner size, "" when none appears in time.
+    std::string WaitForWindow(const std::string& title, int width, int height,
+                              int limitMilliseconds = 10000);
+    // A visible window with that title, of any size.
+    std::string WaitForWindowNamed(const std::string& title, int limitMilliseconds = 10000);
+    bool WindowGone(const std::string& window, int limitMilliseconds = 5000);
+    // A left click at a point inside the window.
+    void Click(const std::string& window, int x, int y);
+    void Type(const std::string& window, const std::string& text);
+    // Gives the window the keyboard focus and presses the key there.
+    void Key(const std::string& window, const std::string& key);
+    // WM_DELETE_WINDOW, as the close button of a window manager sends it.
+    void CloseWindow(const std::string& window);
+    // Saves the window's picture as <screenshot folder>/<name>.png; false when that failed.
+    bool Screenshot(const std::string& window, const std::string& name);
+    bool WaitForExit(int limitMilliseconds, int& status);
+
+    // The running frame grabber (the stand-in camera) and the working directory it runs in.
+    pid_t HelperPid() const;
+    std::string WorkDir() const;
+
+private:
+    PrivateDisplay display;
+    TempDir folder;
+    std::unique_ptr<RunningProgram> program;
+};
+
+// The window's inner size as xdotool reports it.
+bool WindowSize(const std::string& display, const std::string& window, int& width, int& height);

@@ -1,0 +1,251 @@
+// The built program as a user meets it, on a private display with the stand-in camera inside:
+// the first start's dialog writes settings.ini and opens the main window; Start serves the login
+// and the camera picture to a browser on loopback and Stop closes the port; Preview hands the
+// session address to "firefox", or says that there is none; closing the window ends the program
+// with status 0 and leaves nothing behind. Screenshots of both windows in both languages.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+
+#include "core/platform.h"
+#include "tests/address/loopback_http_server.h"
+#include "tests/desktop/blackbox_support.h"
+#include "tests/web/loopback_client.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char title[] = "Lumora v1.4";
+constexpr int mainWidth = 350, mainHeight = 177;
+constexpr int dialogWidth = 370, dialogHeight = 290;
+// Middles of the gadgets the tests press, from the windows' layouts.
+constexpr int startStopX = 280, startStopY = 27;
+constexpr int settingsX = 280, settingsY = 52;
+constexpr int previewX = 280, previewY = 102;
+constexpr int usernameX = 215, usernameY = 48;
+constexpr int passwordX = 215, passwordY = 78;
+constexpr int okX = 130, okY = 270;
+constexpr int cancelX = 240, cancelY = 270;
+// The address-echo service the test build of the program asks.
+constexpr uint16_t echoPort = 28461;
+
+std::string StoredSettings(int port, const std::string& language = "English") {
+    return "language = " + language + "\nusername = anna\npassword = " +
+           Sha1Hex(std::string("pw")) + "\nserver = 0\nhide = 0\nipcheck = 0\nport = " +
+           std::to_string(port) + "\ndevice = 0\n";
+}
+
+bool IsPicture(const std::string& answer) {
+    return answer.find("Content-Type: image/jpeg") != std::string::npos &&
+           BodyOf(answer).rfind("\xFF\xD8", 0) == 0 && BodyOf(answer).find("frame ") != std::string::npos;
+}
+
+// A stand-in "firefox" that notes its arguments; the folder holding it goes first on PATH.
+struct StandInFirefox {
+    TempDir bin;
+    std::string log = bin.File("firefox.log");
+    StandInFirefox() {
+        WriteFileText(bin.File("firefox"),
+                      "#!/bin/sh\necho \"$@\" > " + log + ".tmp\nmv " + log + ".tmp " + log + "\n");
+        chmod(bin.File("firefox").c_str(), 0755);
+    }
+    std::string Path() const { return "PATH=" + bin.path() + ":/usr/bin:/bin"; }
+};
+
+// The echo port is fixed in the test build; a connection that closed there shortly before (from
+// another test) keeps it in TIME_WAIT for up to a minute.
+std::unique_ptr<LoopbackHttpServer> OpenEchoService() {
+    std::unique_ptr<LoopbackHttpServer> echo;
+    WaitUntil(
+        [&] {
+            echo = std::make_unique<LoopbackHttpServer>("127.0.0.1", echoPort);
+            return echo->ok();
+        },
+        70000);
+    return echo;
+}
+
+void ServeAddress(LoopbackHttpServer& echo, const std::string& address) {
+    ScriptedReply reply;
+    // Held open until the program closes first, so that TIME_WAIT stays on its side, not here.
+    reply.holdMilliseconds = 5000;
+    reply.pieces = {HttpAnswer("HTTP/1.1 200 OK",
+                               {"Content-Type: text/plain",
+                                "Content-Length: " + std::to_string(address.size() + 2)},
+                               address + "\r\n")};
+    echo.SetReply(reply);
+}
+
+// Closes the main window and checks that the program ended with 0, its helper and working
+// directory with it.
+void CloseAndExpectCleanEnd(DesktopRun& run, const std::string& main, pid_t helper,
+                            const std::string& workDir) {
+    run.CloseWindow(main);
+    int status = -1;
+    ASSERT_TRUE(run.WaitForExit(10000, status)) << "the program did not end after closing";
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (helper > 0) {
+        EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(helper); }, 3000));
+    }
+    if (!workDir.empty()) {
+        EXPECT_FALSE(std::filesystem::exists(workDir)) << workDir;
+    }
+}
+
+}  // namespace
+
+TEST(DesktopBlackBox, FirstStartAsksForTheLoginAndWritesTheEightSettings) {
+    DesktopRun run("");
+    ASSERT_TRUE(run.DisplayReady());
+    run.Start();
+    std::string dialog = run.WaitForWindow(title, dialogWidth, dialogHeight);
+    ASSERT_FALSE(dialog.empty()) << run.Output();
+    EXPECT_TRUE(run.WaitForWindow(title, mainWidth, mainHeight, 300).empty());
+    EXPECT_TRUE(run.Screenshot(dialog, "settings-en"));
+
+    run.Click(dialog, okX, okY);  // nothing typed yet: refused with a message box
+    std::string box = run.WaitForWindowNamed("Error");
+    ASSERT_FALSE(box.empty()) << "no message box for the empty login";
+    EXPECT_TRUE(run.Screenshot(box, "message-en"));
+    run.Key(box, "Return");
+    EXPECT_TRUE(run.WindowGone(box));
+    EXPECT_FALSE(PathExists(run.SettingsFile()));
+
+    run.Click(dialog, usernameX, usernameY);
+    run.Type(dialog, "anna");
+    run.Click(dialog, passwordX, passwordY);
+    run.Type(dialog, "secret");
+    run.Click(dialog, okX, okY);
+    std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
+    ASSERT_FALSE(main.empty());
+    EXPECT_TRUE(run.WindowGone(dialog));
+    EXPECT_EQ(ReadFileText(run.SettingsFile()),
+              "language = English\nusername = anna\npassword = " + Sha1Hex(std::string("secret")) +
+                  "\nserver = 0\nhide = 0\nipcheck = 0\nport = 8000\ndevice = 0\n");
+    EXPECT_TRUE(run.Screenshot(main, "main-en"));
+    CloseAndExpectCleanEnd(run, main, -1, "");
+}
+
+TEST(DesktopBlackBox, StartServesLoginAndPictureStopClosesThePortCloseLeavesNothing) {
+    int port = FindFreePort();
+    DesktopRun run(StoredSettings(port));
+    ASSERT_TRUE(run.DisplayReady());
+    run.Start();
+    std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
+    ASSERT_FALSE(main.empty()) << run.Output();
+    EXPECT_FALSE(PortAccepts(port));
+
+    run.Click(main, startStopX, startStopY);
+    ASSERT_TRUE(WaitUntil([&] { return PortAccepts(port); }, 5000)) << run.Output();
+    EXPECT_NE(Fetch("127.0.0.2", port, "").find("name=\"username\""), std::string::npos)
+        << "a browser that is not logged in gets the login form";
+    std::string viewer = Fetch("127.0.0.2", port, "login.html?username=anna&password=pw&Login=Login");
+    EXPECT_NE(viewer.find("webcam.jpg"), std::string::npos) << viewer;
+    std::string picture;
+    EXPECT_TRUE(WaitUntil([&] { return IsPicture(picture = Fetch("127.0.0.2", port, "webcam.jpg?1")); },
+                          5000))
+        << picture.substr(0, 200);
+    EXPECT_TRUE(run.Screenshot(main, "main-en-active"));
+
+    pid_t helper = run.HelperPid();
+    std::string workDir = run.WorkDir();
+    ASSERT_GT(helper, 0);
+    EXPECT_EQ(workDir.rfind("/tmp/lmr", 0), 0u) << workDir;
+
+    auto stopPressed = Clock::now();
+    run.Click(main, startStopX, startStopY);
+    ASSERT_TRUE(WaitUntil([&] { return !PortAccepts(port); }, 5000));
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - stopPressed);
+    EXPECT_LT(took.count(), 2000) << "the server thread ends at its next look at the stop request";
+    EXPECT_TRUE(ProcessAlive(helper)) << "Stop only pauses the frame grabber";
+
+    CloseAndExpectCleanEnd(run, main, helper, workDir);
+}
+
+TEST(DesktopBlackBox, PreviewHandsTheSessionAddressToFirefoxAndItLogsTheBrowserIn) {
+    std::unique_ptr<LoopbackHttpServer> echo = OpenEchoService();
+    ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
+    ServeAddress(*echo, "127.0.0.3");
+    StandInFirefox firefox;
+    int port = FindFreePort();
+    DesktopRun run(StoredSettings(port));
+    ASSERT_TRUE(run.DisplayReady());
+    run.Start({firefox.Path()});
+    std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
+    ASSERT_FALSE(main.empty()) << run.Output();
+    run.Click(main, startStopX, startStopY);
+    ASSERT_TRUE(WaitUntil([&] { return PortAccepts(port); }, 5000));
+
+    run.Click(main, previewX, previewY);
+    ASSERT_TRUE(WaitUntil([&] { return PathExists(firefox.log); }, 10000));
+    std::string address = ReadFileText(firefox.log);
+    std::string prefix = "http://127.0.0.3:" + std::to_string(port) + "/index.html?id=";
+    ASSERT_EQ(address.rfind(prefix, 0), 0u) << address;
+    std::string id = address.substr(prefix.size());
+    ASSERT_EQ(id.size(), 41u) << "40 hexadecimal digits and the line end";
+    id.pop_back();
+    EXPECT_EQ(id.find_first_not_of("0123456789abcdef"), std::string::npos);
+    ASSERT_EQ(echo->Requests().size(), 1u);
+    EXPECT_EQ(echo->Requests()[0].rfind("GET /ip.php HTTP/1.1\r\n", 0), 0u);
+
+    EXPECT_EQ(Fetch("127.0.0.3", port, "webcam.jpg?1").find("image/jpeg"), std::string::npos)
+        << "not logged in before the address is used";
+    EXPECT_NE(Fetch("127.0.0.3", port, "index.html?id=" + id).find("webcam.jpg"),
+              std::string::npos);
+    EXPECT_TRUE(WaitUntil([&] { return IsPicture(Fetch("127.0.0.3", port, "webcam.jpg?2")); }, 5000));
+    EXPECT_EQ(Fetch("127.0.0.4", port, "webcam.jpg?3").find("image/jpeg"), std::string::npos)
+        << "the id logged in only the address that used it";
+
+    CloseAndExpectCleanEnd(run, main, run.HelperPid(), run.WorkDir());
+}
+
+TEST(DesktopBlackBox, PreviewWithoutFirefoxSaysSo) {
+    std::unique_ptr<LoopbackHttpServer> echo = OpenEchoService();
+    ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
+    ServeAddress(*echo, "127.0.0.3");
+    TempDir emptyBin;
+    int port = FindFreePort();
+    DesktopRun run(StoredSettings(port));
+    ASSERT_TRUE(run.DisplayReady());
+    run.Start({"PATH=" + emptyBin.path()});
+    std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
+    ASSERT_FALSE(main.empty()) << run.Output();
+    run.Click(main, startStopX, startStopY);
+    ASSERT_TRUE(WaitUntil([&] { return PortAccepts(port); }, 5000));
+    run.Click(main, previewX, previewY);
+    std::string box = run.WaitForWindowNamed("Error");
+    ASSERT_FALSE(box.empty()) << "no message box";
+    EXPECT_TRUE(run.Screenshot(box, "firefox-not-found-en"));
+    run.Key(box, "Return");
+    EXPECT_TRUE(run.WindowGone(box));
+    CloseAndExpectCleanEnd(run, main, run.HelperPid(), run.WorkDir());
+}
+
+TEST(DesktopBlackBox, GermanWindowsForTheScreenshots) {
+    DesktopRun run(StoredSettings(FindFreePort(), "Deutsch"));
+    ASSERT_TRUE(run.DisplayReady());
+    run.Start();
+    std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
+    ASSERT_FALSE(main.empty()) << run.Output();
+    EXPECT_TRUE(run.Screenshot(main, "main-de"));
+    run.Click(main, settingsX, settingsY);
+    std::string dialog = run.WaitForWindow(title, dialogWidth, dialogHeight);
+    ASSERT_FALSE(dialog.empty());
+    EXPECT_TRUE(run.Screenshot(dialog, "settings-de"));
+    // While the dialog is open the main window's close button only closes the dialog.
+    run.CloseWindow(main);
+    EXPECT_TRUE(run.WindowGone(dialog));
+    EXPECT_FALSE(run.WaitForWindow(title, mainWidth, mainHeight, 1000).empty());
+    run.Click(main, settingsX, settingsY);
+    dialog = run.WaitForWindow(title, dialogWidth, dialogHeight);
+    ASSERT_FALSE(dialog.empty());
+    run.Click(dialog, cancelX, cancelY);
+    EXPECT_TRUE(run.WindowGone(dialog));
+    CloseAndExpectCleanEnd(run, main, -1, "");
+}
