@@ -36,8 +36,13 @@ void PurgeIdleClients() {
     }
 }
 
+bool (*legacyPasswordMatches)(const std::string&, const std::string&) = nullptr;
+
 bool PasswordMatches(const std::string& password) {
-    return Sha1Hex(password) == programState.settingPasswordHash.Get();
+    std::string stored = programState.settingPasswordHash.Get();
+    // No stored digest matches nothing, whatever a digest of the password might come out as.
+    if (stored.empty()) return false;
+    return Sha1Hex(password) == stored || (legacyPasswordMatches && legacyPasswordMatches(password, stored));
 }
 
 bool SessionIdMatches(const std::string& id) {

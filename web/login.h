@@ -20,5 +20,9 @@ void PurgeIdleClients();
 
 // The one place a password is checked against the stored digest.
 bool PasswordMatches(const std::string& password);
+// A digest of an older form that a build still accepts at login (the Windows build's former one),
+// so that its settings files keep working until the password is next saved. None unless that
+// build's start-up sets it, before the server thread first runs.
+extern bool (*legacyPasswordMatches)(const std::string& password, const std::string& storedDigest);
 // An empty id (no random source at start-up) lets nobody in.
 bool SessionIdMatches(const std::string& id);
