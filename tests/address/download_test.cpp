@@ -18,7 +18,7 @@ double SecondsSince(Clock::time_point start) {
 
 class Download : public ::testing::Test {
 protected:
-    void Reply(std::vector<std::string> pieces, int pauseMilliseconds = 0, int holdMilliseconds = 0) {
+    void Reply(std::vector<std::string> pieces, int pauseMilliseconds = 0, int holdMilliseconds = 5000) {
         ScriptedReply reply;
         reply.pieces = std::move(pieces);
         reply.pauseMilliseconds = pauseMilliseconds;
@@ -100,7 +100,7 @@ TEST_F(Download, BodyWithContentLength) {
 }
 
 TEST_F(Download, BodyShorterThanItsLengthStillCounts) {
-    Reply({HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 100"}, "only this")});
+    Reply({HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 100"}, "only this")}, 0, 0);
     Clock::time_point start = Clock::now();
     ASSERT_TRUE(Fetch());
     EXPECT_LT(SecondsSince(start), 5.0);
@@ -137,13 +137,13 @@ TEST_F(Download, ChunkedBody) {
 }
 
 TEST_F(Download, ChunkedBodyCutShortKeepsWhatCame) {
-    Reply({HttpAnswer("HTTP/1.1 200 OK", {"Transfer-Encoding: chunked"}, "10\r\nhalf")});
+    Reply({HttpAnswer("HTTP/1.1 200 OK", {"Transfer-Encoding: chunked"}, "10\r\nhalf")}, 0, 0);
     ASSERT_TRUE(Fetch());
     EXPECT_EQ(ReadFileText(out), "half");
 }
 
 TEST_F(Download, BodyUntilTheConnectionCloses) {
-    Reply({"HTTP/1.0 200 OK\r\n\r\nfirst line\n", "second line\n", "third"}, 40);
+    Reply({"HTTP/1.0 200 OK\r\n\r\nfirst line\n", "second line\n", "third"}, 40, 0);
     ASSERT_TRUE(Fetch());
     EXPECT_EQ(ReadFileText(out), "first line\nsecond line\nthird");
 }

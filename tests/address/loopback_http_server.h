@@ -11,9 +11,10 @@ struct ScriptedReply {
     // Sent one after another; a pause between pieces makes them arrive as separate reads.
     std::vector<std::string> pieces;
     int pauseMilliseconds = 0;
-    // After the last piece: keep the connection open this long (or until the client closes it)
-    // before closing, to show whether the client waits for more.
-    int holdMilliseconds = 0;
+    // After the last piece the connection stays open until the client closes it, at most this
+    // long. The side that closes first keeps the port in TIME_WAIT, which would keep a fixed port
+    // from being bound again; 0 closes at once, which also ends a body that has no length.
+    int holdMilliseconds = 5000;
     // Read the request and then send nothing, until the client gives up.
     bool silent = false;
 };
