@@ -156,10 +156,6 @@ bool SendData(Connection& connection, const char* data, size_t count) {
     return !connection.broken;
 }
 
-bool SendText(Connection& connection, std::string_view text) {
-    return SendData(connection, text.data(), text.size());
-}
-
 void CloseConnection(Connection* connection) {
     auto at = Find(connection);
     if (at == server.connections.end()) return;

@@ -3,7 +3,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 #include "web/socket_seam.h"
 
@@ -46,7 +45,6 @@ uint32_t PeerAddress(const Connection& connection);
 // Sends everything, waiting for the socket to take more; false when the browser has gone, took
 // nothing for sendStallMilliseconds, or the server was interrupted.
 bool SendData(Connection& connection, const char* data, size_t count);
-bool SendText(Connection& connection, std::string_view text);
 // The connection is gone for the program; its answer still reaches the browser whole.
 void CloseConnection(Connection* connection);
 // Closes every connection at once, then the listening socket.

@@ -31,20 +31,20 @@ void PrepareState(char** argv) {
 bool StartServer() {
     CreateServerThread();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (programState.serverState == 0 && std::chrono::steady_clock::now() < deadline)
+    while (programState.serverState == serverIdle && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    bool created = programState.serverState == 1;
-    programState.serverState = 0;
+    bool created = programState.serverState == serverCreated;
+    programState.serverState = serverIdle;
     return created;
 }
 
 void StopServer() {
-    programState.serverState = -2;
+    programState.serverState = serverStopRequested;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
     while (ServerThreadAlive() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (ServerThreadAlive()) EndServerThread();
-    programState.serverState = 0;
+    programState.serverState = serverIdle;
     programState.loggedInClients.clear();
 }
 

@@ -131,7 +131,7 @@ TEST_F(ConnectionLayer, ClosedConnectionsAreNoLongerReportedButTheirAnswerArrive
     NetPoll event = NextEvent();
     ASSERT_EQ(event.kind, NetEvent::Connect);
     ASSERT_TRUE(client.Send("more than was read"));
-    ASSERT_TRUE(SendText(*event.connection, "answer"));
+    ASSERT_TRUE(SendData(*event.connection, "answer", 6));
     CloseConnection(event.connection);
     // The unread request bytes are drained quietly, not reported.
     EXPECT_EQ(NextEvent(300).kind, NetEvent::None);

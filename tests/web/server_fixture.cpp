@@ -30,7 +30,7 @@ void RunningServer::SetUp() {
     s.jpegPath = dir.File("webcam.jpg");
     s.loggedInClients.clear();
     s.clientLastSeen.clear();
-    s.serverState = 0;
+    s.serverState = serverIdle;
     s.userCount = 0;
     for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
         int candidate = FindFreePort();
@@ -45,21 +45,21 @@ bool RunningServer::StartWithPort(const std::string& portText) {
     programState.settingPort.Set(portText);
     CreateServerThread();
     auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (programState.serverState == 0 && Clock::now() < deadline)
+    while (programState.serverState == serverIdle && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     int32_t state = programState.serverState;
-    programState.serverState = 0;
-    EXPECT_NE(state, 0) << "the server thread did not answer";
-    return state == 1;
+    programState.serverState = serverIdle;
+    EXPECT_NE(state, serverIdle) << "the server thread did not answer";
+    return state == serverCreated;
 }
 
 void RunningServer::Stop() {
-    programState.serverState = -2;
+    programState.serverState = serverStopRequested;
     auto deadline = Clock::now() + std::chrono::milliseconds(1000);
     while (ServerThreadAlive() && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (ServerThreadAlive()) EndServerThread();
-    programState.serverState = 0;
+    programState.serverState = serverIdle;
     programState.loggedInClients.clear();
 }
 
