@@ -33,8 +33,8 @@ void MarkAlive(bool value) {
 
 void ServeRequest(Connection& connection) {
     StampClient(PeerAddress(connection));
-    const char* area = programState.ioBuffer.data();
-    size_t count = ReceiveRequest(connection, programState.ioBuffer.data(), receiveAreaSize);
+    char* area = programState.ioBuffer.data();
+    size_t count = ReceiveRequest(connection, area, receiveAreaSize);
     std::string_view text(area, count);
     text = text.substr(0, text.find('\0'));
     std::string path;

@@ -74,11 +74,6 @@ TEST(ConnectionLayerPorts, RefusesAPortSomebodyListensOnAndLeavesNoServer) {
     EXPECT_FALSE(PortAccepts(freePort));
 }
 
-TEST_F(ConnectionLayer, ReportsNoneWhenNothingHappens) {
-    EXPECT_EQ(PollServer().kind, NetEvent::None);
-    EXPECT_EQ(PollServer().connection, nullptr);
-}
-
 TEST_F(ConnectionLayer, ConnectThenCloseWithoutSendingIsConnectAndDisconnectNeverData) {
     auto client = std::make_unique<ClientSocket>("127.0.0.2", port);
     ASSERT_TRUE(client->isOpen());
@@ -147,18 +142,6 @@ TEST_F(ConnectionLayer, AtTheCapANewConnectionClosesTheOldest) {
     }
     for (size_t i = 0; i < 4; ++i) EXPECT_TRUE(clients[i]->ClosedWithin(1000)) << i;
     for (size_t i = 4; i < clients.size(); ++i) EXPECT_FALSE(clients[i]->ReadableWithin(0)) << i;
-}
-
-TEST_F(ConnectionLayer, CloseServerClosesEveryConnectionAndTheListener) {
-    ClientSocket first("127.0.0.2", port);
-    ClientSocket second("127.0.0.3", port);
-    ASSERT_EQ(NextEvent().kind, NetEvent::Connect);
-    ASSERT_EQ(NextEvent().kind, NetEvent::Connect);
-    CloseServer();
-    EXPECT_TRUE(first.ClosedWithin(1000));
-    EXPECT_TRUE(second.ClosedWithin(1000));
-    EXPECT_FALSE(PortAccepts(port));
-    EXPECT_EQ(PollServer().kind, NetEvent::None);
 }
 
 TEST(SocketSeam, SendingToAClosedPeerFailsWithoutRaisingSigpipe) {

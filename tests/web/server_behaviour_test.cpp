@@ -124,17 +124,6 @@ TEST_F(ServerBehaviour, AForcedEndStopsAThreadStuckOnABrowserAndClosesThePort) {
     EXPECT_EQ(programState.userCount, 0);
 }
 
-TEST_F(ServerBehaviour, TheServerCanBeStartedAgainAfterAStop) {
-    LogIn("127.0.0.2");
-    Stop();
-    int next = FindFreePort();
-    ASSERT_TRUE(StartWithPort(std::to_string(next)));
-    port = next;
-    // The main loop emptied the list: the address has to log in again.
-    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
-    LogIn("127.0.0.2");
-}
-
 TEST_F(ServerBehaviour, UserCountFollowsLoginsOnTheNextIdlePoll) {
     EXPECT_EQ(programState.userCount, 0);
     LogIn("127.0.0.2");
