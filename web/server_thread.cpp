@@ -72,7 +72,12 @@ void ServerThread() {
 void CreateServerThread() {
     {
         std::lock_guard<std::mutex> guard(lifeLock);
-        if (alive) return;
+        // A thread that still holds the server leaves no port for a second one; the caller,
+        // waiting for an answer, gets the failure instead of waiting for ever.
+        if (alive) {
+            programState.serverState = serverFailed;
+            return;
+        }
         alive = true;
     }
     try {

@@ -17,8 +17,8 @@ inline constexpr int idleWaitMilliseconds = 100;
 // The thread procedure: reads settingPort once, reports serverCreated or serverFailed, serves
 // until it sees serverStopRequested, then sets userCount to 0 and closes every socket.
 void ServerThread();
-// Starts ServerThread unless it is alive already; a thread that cannot be started reports
-// serverFailed.
+// Starts ServerThread. When it cannot be started, or one is still alive, serverFailed is
+// reported in its place.
 void CreateServerThread();
 bool ServerThreadAlive();
 // For a thread that did not end after the stop request: makes it end now (every wait in it is

@@ -84,6 +84,12 @@ TEST_F(ServerBehaviour, PortsInUseOrOutOfRangeFailAndLeaveNoThread) {
     EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
 }
 
+TEST_F(ServerBehaviour, AStartWhileTheThreadIsAliveReportsFailureAndLeavesItServing) {
+    EXPECT_FALSE(StartWithPort(std::to_string(FindFreePort())));
+    EXPECT_TRUE(ServerThreadAlive());
+    EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
+}
+
 TEST_F(ServerBehaviour, AStopWhileIdleEndsTheThreadAndClosesEverythingAtOnce) {
     LogIn("127.0.0.2");
     ASSERT_TRUE(UserCountBecomes(1, 1000));
