@@ -12,6 +12,12 @@
 class FrameSemaphore {
 public:
     explicit FrameSemaphore(int32_t initial) : banked(initial) {}
+    // A capture thread may still wait while the process ends; destroying a condition variable
+    // that has a waiter blocks or worse, so it is then left to the end of the process.
+    ~FrameSemaphore() {
+        std::lock_guard<std::mutex> guard(lock);
+        if (waiting == 0) delete wake;
+    }
     FrameSemaphore(const FrameSemaphore&) = delete;
     FrameSemaphore& operator=(const FrameSemaphore&) = delete;
 
@@ -66,8 +72,6 @@ private:
     }
 
     std::mutex lock;
-    // Never destroyed: a capture thread may still wait on it while the process ends, and
-    // destroying a condition variable with a waiter blocks or worse.
     std::condition_variable* wake = new std::condition_variable;
     int32_t banked;
     int32_t waiting = 0;

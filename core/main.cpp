@@ -1,5 +1,8 @@
+// The program entry: start-up with the desktop's own steps, the event loop until the main window
+// closes, and shutdown.
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/constants.h"
 #include "core/fatal_error.h"

@@ -8,7 +8,22 @@
 #include <filesystem>
 #include <sstream>
 
+namespace {
+
+bool DisplayAnswers(const std::string& name) {
+    int status = -1;
+    RunCommand({"xdotool", "getdisplaygeometry"}, name, 5000, &status);
+    return status == 0;
+}
+
+}  // namespace
+
 DesktopRun::DesktopRun(const std::string& settings) {
+    // Now and then a fresh Xvfb reports its number and yet takes no client; another one is taken.
+    for (int attempt = 0; attempt < 3 && !display; ++attempt) {
+        display = std::make_unique<PrivateDisplay>();
+        if (!display->ok() || !DisplayAnswers(display->name())) display.reset();
+    }
     WriteFileText(folder.File("lumora"), ReadFileText(LUMORA_STANDIN_PATH));
     chmod(folder.File("lumora").c_str(), 0755);
     if (!settings.empty()) WriteFileText(SettingsFile(), settings);
@@ -25,7 +40,7 @@ DesktopRun::~DesktopRun() {
 }
 
 void DesktopRun::Start(const std::vector<std::string>& environment) {
-    std::vector<std::string> entries{"DISPLAY=" + display.name()};
+    std::vector<std::string> entries{"DISPLAY=" + display->name()};
     entries.insert(entries.end(), environment.begin(), environment.end());
     program = std::make_unique<RunningProgram>(folder.File("lumora"), std::vector<std::string>{},
                                                entries, folder.path());
@@ -47,9 +62,9 @@ std::string DesktopRun::WaitForWindow(const std::string& title, int width, int h
     std::string found;
     WaitUntil(
         [&] {
-            for (const std::string& window : FindWindows(display.name(), "^" + title + "$", true)) {
+            for (const std::string& window : FindWindows(display->name(), "^" + title + "$", true)) {
                 int w, h;
-                if (WindowSize(display.name(), window, w, h) && w == width && h == height) {
+                if (WindowSize(display->name(), window, w, h) && w == width && h == height) {
                     found = window;
                     return true;
                 }
@@ -64,7 +79,7 @@ std::string DesktopRun::WaitForWindowNamed(const std::string& title, int limitMi
     std::string found;
     WaitUntil(
         [&] {
-            std::vector<std::string> windows = FindWindows(display.name(), "^" + title + "$", true);
+            std::vector<std::string> windows = FindWindows(display->name(), "^" + title + "$", true);
             if (!windows.empty()) found = windows.front();
             return !found.empty();
         },
@@ -75,7 +90,7 @@ std::string DesktopRun::WaitForWindowNamed(const std::string& title, int limitMi
 bool DesktopRun::WindowGone(const std::string& window, int limitMilliseconds) {
     return WaitUntil(
         [&] {
-            for (const std::string& shown : FindWindows(display.name(), ".*", true))
+            for (const std::string& shown : FindWindows(display->name(), ".*", true))
                 if (shown == window) return false;
             return true;
         },
@@ -85,26 +100,26 @@ bool DesktopRun::WindowGone(const std::string& window, int limitMilliseconds) {
 void DesktopRun::Click(const std::string& window, int x, int y) {
     RunCommand({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y),
                 "click", "1"},
-               display.name());
+               display->name());
 }
 
 void DesktopRun::Type(const std::string& window, const std::string& text) {
-    RunCommand({"xdotool", "type", "--window", window, "--delay", "20", text}, display.name());
+    RunCommand({"xdotool", "type", "--window", window, "--delay", "20", text}, display->name());
 }
 
 void DesktopRun::Key(const std::string& window, const std::string& key) {
-    RunCommand({"xdotool", "windowfocus", "--sync", window, "key", key}, display.name());
+    RunCommand({"xdotool", "windowfocus", "--sync", window, "key", key}, display->name());
 }
 
 void DesktopRun::CloseWindow(const std::string& window) {
-    RunCommand({"/usr/bin/python3", CLOSE_WINDOW_SCRIPT, window}, display.name());
+    RunCommand({"/usr/bin/python3", CLOSE_WINDOW_SCRIPT, window}, display->name());
 }
 
 bool DesktopRun::Screenshot(const std::string& window, const std::string& name) {
     std::filesystem::create_directories(SCREENSHOT_FOLDER);
     std::string path = std::string(SCREENSHOT_FOLDER) + "/" + name + ".png";
     int status = -1;
-    RunCommand({"import", "-window", window, path}, display.name(), 20000, &status);
+    RunCommand({"import", "-window", window, path}, display->name(), 20000, &status);
     return status == 0 && PathExists(path);
 }
 

@@ -19,8 +19,8 @@ public:
     DesktopRun(const DesktopRun&) = delete;
     DesktopRun& operator=(const DesktopRun&) = delete;
 
-    bool DisplayReady() const { return display.ok(); }
-    const std::string& DisplayName() const { return display.name(); }
+    bool DisplayReady() const { return display != nullptr; }
+    const std::string& DisplayName() const { return display->name(); }
     // Starts the program with extra environment entries ("NAME=value").
     void Start(const std::vector<std::string>& environment = {});
     pid_t Pid() const { return program ? program->pid() : -1; }
@@ -49,7 +49,7 @@ public:
     std::string WorkDir() const;
 
 private:
-    PrivateDisplay display;
+    std::unique_ptr<PrivateDisplay> display;
     TempDir folder;
     std::unique_ptr<RunningProgram> program;
 };
