@@ -5,6 +5,7 @@
 #include <set>
 #include <utility>
 
+#include "core/text_util.h"
 #include "desktop/gadgets.h"
 #include "desktop/gtk/gtk_events.h"
 #include "desktop/gtk/gtk_toolkit.h"
@@ -108,8 +109,10 @@ void RemoveWindowTimers(int window) {
 
 void ShowMessageBox(const std::string& title, const std::string& text) {
     if (!started) return;
+    // The texts break their lines with LF CR, which Pango would draw as two line breaks.
+    std::string lines = ReplaceAll(text, "\n\r", "\n");
     GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-                                            GTK_BUTTONS_OK, "%s", ToScreenText(text).c_str());
+                                            GTK_BUTTONS_OK, "%s", ToScreenText(lines).c_str());
     gtk_window_set_title(GTK_WINDOW(box), ToScreenText(title).c_str());
     gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);

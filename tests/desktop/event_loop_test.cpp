@@ -241,8 +241,8 @@ TEST_F(EventLoopTest, FailedFrameGrabberIsReportedAndStopsTheServer) {
     ASSERT_TRUE(RunLoopUntil([&] { return !boxes.seen.empty(); }, 8000));
     EXPECT_EQ(boxes.seen[0].title, "Error");
     EXPECT_EQ(boxes.seen[0].text,
-              "Can not create webcam captures.\n\rError message:\n\r: no camera with index 7 "
-              "could be opened");
+              "Can not create webcam captures.\nError message:\n: no camera with index 7 could be "
+              "opened");
     ExpectStatus(false);
     EXPECT_FALSE(ServerThreadAlive());
     EXPECT_EQ(programState.helperProcess.load(), 0);

@@ -270,7 +270,7 @@ TEST_F(GadgetsTest, MessageBoxHasTitleTextAndOneOkButton) {
     ShowMessageBox("Fehler", "Ger\xE4t\n\rzwei");
     ASSERT_EQ(answerer.seen.size(), 1u);
     EXPECT_EQ(answerer.seen[0].title, "Fehler");
-    EXPECT_EQ(answerer.seen[0].text, "Ger\xE4t\n\rzwei");
+    EXPECT_EQ(answerer.seen[0].text, "Ger\xE4t\nzwei") << "one line break for each LF CR";
     EXPECT_EQ(answerer.seen[0].buttons, 1);
     // The timer kept running while the box was open, yet left one event, not a pile.
     EXPECT_EQ(WaitWindowEvent(0).kind, EventKind::Timer);
