@@ -145,3 +145,15 @@ std::string DesktopRun::WorkDir() const {
         std::filesystem::read_symlink("/proc/" + std::to_string(helper) + "/cwd", error);
     return error ? std::string() : cwd.string();
 }
+
+bool ProcessRunsIn(const std::string& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::error_code unreadable;
+        std::string cwd = std::filesystem::read_symlink(entry.path() / "cwd", unreadable).string();
+        if (!unreadable && (cwd == folder || cwd == folder + " (deleted)")) return true;
+    }
+    return false;
+}

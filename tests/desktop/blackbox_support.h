@@ -54,5 +54,8 @@ private:
     std::unique_ptr<RunningProgram> program;
 };
 
+// Whether any process still has its current directory in the folder (removed or not).
+bool ProcessRunsIn(const std::string& folder);
+
 // The window's inner size as xdotool reports it.
 bool WindowSize(const std::string& display, const std::string& window, int& width, int& height);

@@ -95,6 +95,8 @@ void CloseAndExpectCleanEnd(DesktopRun& run, const std::string& main, pid_t help
     }
     if (!workDir.empty()) {
         EXPECT_FALSE(std::filesystem::exists(workDir)) << workDir;
+        // The stand-in camera's own short-lived children end within their half-second step.
+        EXPECT_TRUE(WaitUntil([&] { return !ProcessRunsIn(workDir); }, 3000));
     }
 }
 
