@@ -28,6 +28,14 @@ SocketHandle OpenListeningSocket(uint16_t port, int backlog) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     address.sin_port = htons(port);
+    // Every answered connection leaves the port in TIME_WAIT for a minute, because the server
+    // closes first; without this a Stop and Start would fail until then. On Linux the option only
+    // allows binding over such finished connections: a port that anybody listens on stays refused.
+    int reuse = 1;
+    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
+        close(fd);
+        return noSocket;
+    }
     if (!MakeNonBlocking(fd) || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd, backlog) != 0) {
         close(fd);

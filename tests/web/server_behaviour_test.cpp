@@ -84,6 +84,15 @@ TEST_F(ServerBehaviour, PortsInUseOrOutOfRangeFailAndLeaveNoThread) {
     EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
 }
 
+TEST_F(ServerBehaviour, AStopAndStartOnTheSamePortWorksRightAfterServingABrowser) {
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login)) << round;
+        Stop();
+        ASSERT_TRUE(StartWithPort(std::to_string(port))) << "round " << round;
+    }
+    EXPECT_EQ(Fetch("127.0.0.3", ""), ExpectedAnswer(login));
+}
+
 TEST_F(ServerBehaviour, AStartWhileTheThreadIsAliveReportsFailureAndLeavesItServing) {
     EXPECT_FALSE(StartWithPort(std::to_string(FindFreePort())));
     EXPECT_TRUE(ServerThreadAlive());
