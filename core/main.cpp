@@ -43,5 +43,9 @@ int main(int argc, char** argv) {
     StartUp(argc, argv, desktop);
     EndProgramOnLostDisplay();
     MainEventLoop();
-    return ShutDown();
+    int status = ShutDown();
+    // The server and capture threads are never joined and may still be running: the process ends
+    // here, without the static destructors that would free what those threads use under them.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
