@@ -77,7 +77,7 @@ TEST_F(TrayProgram, HiddenStartShowsOnlyTheIconAndDoubleClickBringsTheWindow) {
     CloseLikeWindowManager(display.name(), window);
     int status = 0;
     ASSERT_TRUE(program->WaitForExit(5000, status));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << program->Output();
 }
 
 }  // namespace
