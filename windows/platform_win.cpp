@@ -36,7 +36,10 @@ struct FileHandle {
     bool valid() const { return handle != INVALID_HANDLE_VALUE; }
 };
 
-// Readers share deletion too, so that a replacement can be renamed over a file being read.
+constexpr int replaceAttempts = 20;
+constexpr DWORD replacePause = 5;  // milliseconds
+
+// Readers share writing and deletion, so that they never keep a writer out for long.
 constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 HANDLE OpenFile(const std::string& path, DWORD access, DWORD disposition) {
@@ -150,6 +153,9 @@ bool ReadFileBytes(const std::string& path, std::string& content) {
 }
 
 bool FileWritable(const std::string& path) {
+    // The read-only mark is a refusal of its own, whoever runs the program.
+    DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) return false;
     return FileHandle(OpenFile(path, GENERIC_WRITE, OPEN_EXISTING)).valid();
 }
 
@@ -162,12 +168,21 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
         FileHandle file(OpenFile(spare, GENERIC_WRITE, CREATE_NEW));
         if (file.valid()) written = WriteWhole(file.handle, content) && FlushFileBuffers(file.handle);
     }
-    if (written && MoveFileExW(WidePath(spare).c_str(), WidePath(path).c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+    if (written) {
+        // A name cannot be replaced while anyone has the file open, even sharing its deletion;
+        // readers here hold it only for moments.
+        for (int attempt = 0; attempt < replaceAttempts; ++attempt) {
+            if (MoveFileExW(WidePath(spare).c_str(), WidePath(path).c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return true;
+            DWORD error = GetLastError();
+            if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+            Sleep(replacePause);
+        }
+    }
     DeleteFileW(WidePath(spare).c_str());
-    // The folder takes no new file, or another program holds the old one without sharing its
-    // deletion: rewriting in place is the only way left.
+    // The folder takes no new file, or the old one stays open: rewriting in place is the only way
+    // left.
     FileHandle file(OpenFile(path, GENERIC_WRITE, TRUNCATE_EXISTING));
     return file.valid() && WriteWhole(file.handle, content);
 }

@@ -1,0 +1,380 @@
+"""Black-box run of lumora-win.exe under Wine, started as a user would from a folder of its own.
+
+Drives the program's windows through tests/windows/blackbox/window_driver.exe, talks HTTP to it
+from Linux over loopback, and looks at settings.ini, the working directory and exit statuses.
+Started by tests/windows/run, which provides the display and the Wine prefix (environment).
+Prints one "PASS name" or "FAIL name: reason" line per check and "DONE" at the end.
+"""
+import argparse
+import glob
+import hashlib
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+WINE = "/usr/lib/wine/wine64"
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+TITLE = "Lumora v1.4"
+
+
+def gadget_numbers():
+    """The gadget numbers as the program's own headers define them."""
+    numbers = {}
+    for header in ("desktop/main_window.h", "desktop/settings_dialog.h", "windows/windows_gadgets.h"):
+        with open(os.path.join(ROOT, header)) as f:
+            for name, value in re.findall(r"inline constexpr int (\w+) = (\d+);", f.read()):
+                numbers[name] = int(value)
+    return numbers
+
+
+G = gadget_numbers()
+results = []
+
+
+def check(name, condition, reason=""):
+    results.append(bool(condition))
+    print(("PASS %s" % name) if condition else ("FAIL %s: %s" % (name, reason)), flush=True)
+    return bool(condition)
+
+
+class Run:
+    def __init__(self, args):
+        self.build = args.build
+        self.work = args.work
+        self.locale = args.locale
+        self.screenshots = args.screenshots
+        self.driver_exe = os.path.join(self.build, "tests", "windows", "window_driver.exe")
+        self.prefix = os.environ["WINEPREFIX"]
+        self.temp = None
+        self.programs = []
+
+    # ---- Wine and the driver -------------------------------------------------------------------
+
+    def env(self, german=False, overrides=None):
+        env = dict(os.environ)
+        if german:
+            env.update(LANG="de_DE.UTF-8", LOCPATH=self.locale)
+        if overrides:
+            env["WINEDLLOVERRIDES"] = os.environ.get("WINEDLLOVERRIDES", "") + ";" + overrides
+        return env
+
+    def driver(self, *words, timeout=60):
+        # Into a file, not a pipe: Wine helper processes that a program happens to start inherit
+        # its output and outlive it, and a pipe would wait for them.
+        with tempfile.TemporaryFile(dir=self.work) as output:
+            done = subprocess.run([WINE, self.driver_exe] + [str(w) for w in words], stdout=output,
+                                  stderr=subprocess.DEVNULL, timeout=timeout)
+            output.seek(0)
+            text = output.read().decode("utf-8", "replace")
+        return done.returncode, text.replace("\r", "").rstrip("\n")
+
+    def text(self, gadget):
+        return self.driver("text", TITLE, G[gadget])[1]
+
+    def wait_window(self, gadget, seconds):
+        return self.driver("wait", TITLE, G[gadget], seconds * 1000, timeout=seconds + 30)[0] == 0
+
+    def unix_temp(self):
+        if self.temp is None:
+            windows_path = self.driver("temp")[1].rstrip("\\")
+            drive, rest = windows_path.split(":", 1)
+            assert drive.upper() == "C"
+            self.temp = os.path.join(self.prefix, "drive_c", *[p for p in rest.split("\\") if p])
+        return self.temp
+
+    def work_dirs(self):
+        return set(glob.glob(os.path.join(self.unix_temp(), "lmr*")))
+
+    # ---- The program ---------------------------------------------------------------------------
+
+    def folder(self, name, capture=None, settings=None):
+        """A folder holding lumora-win.exe, optionally a stand-in capture library and settings."""
+        path = os.path.join(self.work, name)
+        os.makedirs(path)
+        shutil.copy(os.path.join(self.build, "lumora-win.exe"), path)
+        if capture:
+            shutil.copy(os.path.join(self.build, "tests", "windows", "standin", capture, "avicap32.dll"), path)
+        if settings is not None:
+            with open(os.path.join(path, "settings.ini"), "wb") as f:
+                f.write(settings.encode("utf-8"))
+        return path
+
+    def start(self, folder, german=False, overrides=None):
+        program = subprocess.Popen([WINE, os.path.join(folder, "lumora-win.exe")], cwd=folder,
+                                   env=self.env(german, overrides), stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        self.programs.append(program)
+        return program
+
+    def end_programs(self):
+        """Ends what a scenario left running, so that the next one meets none of its windows."""
+        for program in self.programs:
+            if program.poll() is None:
+                program.kill()
+                program.wait()
+        self.programs = []
+
+    def close(self, program, seconds=30):
+        self.driver("close", TITLE, G["gadgetStartStop"])
+        return wait_exit(program, seconds)
+
+    def screenshot(self, name):
+        os.makedirs(self.screenshots, exist_ok=True)
+        target = os.path.join(self.screenshots, name)
+        subprocess.run(["import", "-window", "root", target], capture_output=True, timeout=30)
+        return target
+
+
+def wait_exit(program, seconds):
+    try:
+        return program.wait(timeout=seconds)
+    except subprocess.TimeoutExpired:
+        program.kill()
+        program.wait()
+        return None
+
+
+def free_port():
+    """A port below 32768 that nothing on this machine holds now."""
+    base = 20000 + os.getpid() % 9000
+    for port in range(base, base + 3000, 11):
+        with socket.socket() as probe:
+            try:
+                probe.bind(("0.0.0.0", port))
+                return port
+            except OSError:
+                continue
+    raise RuntimeError("no free port")
+
+
+def http_get(port, path, source="127.0.0.1", timeout=5.0):
+    """The whole answer (head and body) to a GET, or None when nobody listens."""
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=timeout, source_address=(source, 0)) as s:
+            s.sendall(("GET /%s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n" % path).encode())
+            answer = b""
+            while True:
+                chunk = s.recv(65536)
+                if not chunk:
+                    return answer
+                answer += chunk
+    except OSError:
+        return None
+
+
+def body(answer):
+    return answer.split(b"\r\n\r\n", 1)[1] if answer and b"\r\n\r\n" in answer else b""
+
+
+def wait_for(condition, seconds, step=0.2):
+    until = time.monotonic() + seconds
+    while time.monotonic() < until:
+        value = condition()
+        if value:
+            return value
+        time.sleep(step)
+    return condition()
+
+
+def settings_lines(raw):
+    return raw.decode("utf-8").split("\r\n")
+
+
+# ---- Scenarios -----------------------------------------------------------------------------------
+
+
+def first_start_and_serving(run):
+    """First start through the dialog, then Start, login, frames, Stop and Start, close."""
+    port = free_port()
+    folder = run.folder("first", capture="capture_device")
+    before = run.work_dirs()
+    program = run.start(folder, overrides="avicap32=n")
+    if not check("first start opens the settings dialog", run.wait_window("gadgetUsernameEntry", 60)):
+        program.kill()
+        return
+    run.driver("set", TITLE, G["gadgetUsernameEntry"], " cam ")
+    run.driver("set", TITLE, G["gadgetPasswordEntry"], "geheim")
+    run.driver("set", TITLE, G["gadgetPortSpin"], port)
+    run.driver("click", TITLE, G["gadgetOkButton"])
+    check("confirming the dialog opens the main window", run.wait_window("gadgetStartStop", 30))
+
+    raw = open(os.path.join(folder, "settings.ini"), "rb").read()
+    lines = settings_lines(raw)
+    keys = [line.split(" = ")[0] for line in lines if line]
+    check("settings.ini ends every line with CR LF",
+          raw.endswith(b"\r\n") and b"\n" not in raw.replace(b"\r\n", b"") and b"\r" not in raw.replace(b"\r\n", b""),
+          repr(raw))
+    check("settings.ini holds the ten keys in order",
+          keys == ["language", "username", "password", "autostart", "server", "hide", "ipcheck", "port",
+                   "device", "image"], keys)
+    check("settings.ini holds the values as entered",
+          "username = cam" in lines and "port = %d" % port in lines and "image = 5" in lines
+          and "password = " + hashlib.sha1(b"geheim").hexdigest() in lines, lines)
+
+    work_dir = wait_for(lambda: run.work_dirs() - before, 10)
+    check("a working directory is made under the temporary folder", len(work_dir) == 1, work_dir)
+    work_dir = next(iter(work_dir)) if work_dir else None
+    check("the server starts inactive", run.text("gadgetStatusField") == " Inactive", run.text("gadgetStatusField"))
+
+    run.driver("click", TITLE, G["gadgetStartStop"])
+    check("Start shows the server active",
+          wait_for(lambda: run.text("gadgetStatusField") == " Active", 10), run.text("gadgetStatusField"))
+    login_page = http_get(port, "")
+    check("Start serves the login page to a Linux client",
+          login_page is not None and login_page.startswith(b"HTTP/1.1 200") and b"Server: Lumora-Server" in login_page
+          and b"<title>Lumora - Login</title>" in login_page, login_page[:300] if login_page else None)
+    viewer = http_get(port, "login.html?username=cam&password=geheim&Login=Login")
+    check("the password logs the browser in", viewer is not None and b"<title>Lumora</title>" in viewer,
+          viewer[:300] if viewer else None)
+    refused = http_get(port, "login.html?username=cam&password=geheim2&Login=Login", source="127.0.0.3")
+    check("a wrong password does not", refused is not None and b"Authorization failed" in refused,
+          refused[:300] if refused else None)
+
+    def frame():
+        answer = http_get(port, "webcam.jpg")
+        return body(answer) if answer and b"image/jpeg" in answer and body(answer).startswith(b"\xff\xd8") else None
+
+    first = wait_for(frame, 10)
+    check("the captured frame is served as a JPEG", first is not None)
+    second = wait_for(lambda: (lambda f: f if f and f != first else None)(frame()), 10)
+    check("the frame changes while the server runs", second is not None)
+    check("no bitmap stays between passes",
+          work_dir is not None and wait_for(lambda: not os.path.exists(os.path.join(work_dir, "webcam.bmp")), 5))
+
+    run.driver("click", TITLE, G["gadgetStartStop"])
+    check("Stop shows the server inactive",
+          wait_for(lambda: run.text("gadgetStatusField") == " Inactive", 10), run.text("gadgetStatusField"))
+    jpeg = os.path.join(work_dir, "webcam.jpg") if work_dir else ""
+    still = open(jpeg, "rb").read() if os.path.exists(jpeg) else None
+    time.sleep(2.0)
+    check("webcam.jpg stops changing after Stop",
+          still is not None and open(jpeg, "rb").read() == still)
+    run.driver("click", TITLE, G["gadgetStartStop"])
+    check("Start again makes webcam.jpg change again",
+          wait_for(lambda: open(jpeg, "rb").read() != still, 10) if still else False)
+
+    status = run.close(program)
+    check("closing ends with status 0", status == 0, status)
+    check("closing leaves no working directory", not (run.work_dirs() - before), run.work_dirs() - before)
+
+
+def device_cannot_connect(run):
+    """The system's own capture library under Wine: the device never connects."""
+    port = free_port()
+    settings = ("language = English\r\nusername = cam\r\npassword = %s\r\nport = %d\r\ndevice = 0\r\n"
+                % (hashlib.sha1(b"pw").hexdigest(), port))
+    folder = run.folder("nodevice", settings=settings)
+    before = run.work_dirs()
+    program = run.start(folder)
+    if not check("stored settings open the main window at once", run.wait_window("gadgetStartStop", 60)):
+        program.kill()
+        return
+    run.driver("click", TITLE, G["gadgetStartStop"])
+    code, message = run.driver("box", "Error", 20000, timeout=60)
+    check("a device that cannot connect is reported", code == 0 and message == "Can not connect to the capture device.",
+          (code, message))
+    check("the server is stopped when the message shows", http_get(port, "", timeout=2) is None)
+    check("the window shows the server inactive", run.text("gadgetStatusField") == " Inactive",
+          run.text("gadgetStatusField"))
+    run.driver("ok", "Error")
+    status = run.close(program)
+    check("closing after the failure ends with status 0", status == 0, status)
+    check("nothing is left in the temporary folder", not (run.work_dirs() - before), run.work_dirs() - before)
+
+
+def german_system(run):
+    """No language setting on a German system; the server starts with the program and a password
+    stored in the former Windows digest form still logs in."""
+    port = free_port()
+    legacy = hashlib.sha1("alt".encode("utf-16-le")[:3]).hexdigest()
+    settings = ("username = cam\r\npassword = %s\r\nserver = 1\r\nport = %d\r\ndevice = 0\r\n" % (legacy, port))
+    folder = run.folder("german", capture="capture_device", settings=settings)
+    program = run.start(folder, german=True, overrides="avicap32=n")
+    if not check("the German system starts the main window", run.wait_window("gadgetStartStop", 60)):
+        program.kill()
+        return
+    wait_for(lambda: run.text("gadgetStatusField") == " Aktiv", 10)
+    captions = {g: run.text(g) for g in ("gadgetStartStop", "gadgetSettingsButton", "gadgetPreviewButton",
+                                         "gadgetHideButton", "gadgetUsersLabel", "gadgetStatusField")}
+    check("German captions without a language setting",
+          captions == {"gadgetStartStop": "Beenden", "gadgetSettingsButton": " Einstellungen",
+                       "gadgetPreviewButton": "Vorschau", "gadgetHideButton": "Verstecken",
+                       "gadgetUsersLabel": "Nutzer:", "gadgetStatusField": " Aktiv"}, captions)
+    shot = run.screenshot("windows-german.png")
+    check("a screenshot of the German window is taken", os.path.getsize(shot) > 0 if os.path.exists(shot) else False)
+    viewer = http_get(port, "login.html?username=cam&password=alt&Login=Login")
+    check("a password stored in the former Windows form still logs in",
+          viewer is not None and b"<title>Lumora</title>" in viewer, viewer[:200] if viewer else None)
+    check("the users field counts the browser", wait_for(lambda: run.text("gadgetUsersField") == " 1", 5),
+          run.text("gadgetUsersField"))
+    status = run.close(program)
+    check("closing the German window ends with status 0", status == 0, status)
+
+
+def english_setting_on_german_system(run):
+    settings = ("language = English\r\nusername = cam\r\npassword = %s\r\nport = %d\r\n"
+                % (hashlib.sha1(b"pw").hexdigest(), free_port()))
+    folder = run.folder("english", settings=settings)
+    program = run.start(folder, german=True)
+    if not check("a German system with the setting English starts", run.wait_window("gadgetStartStop", 60)):
+        program.kill()
+        return
+    check("the setting English wins over the system", run.text("gadgetStartStop") == "Start",
+          run.text("gadgetStartStop"))
+    status = run.close(program)
+    check("closing ends with status 0 again", status == 0, status)
+
+
+def missing_capture_library(run):
+    folder = run.folder("nolibrary")
+    before = run.work_dirs()
+    program = run.start(folder, overrides="avicap32=d")
+    code, message = run.driver("box", "Error", 30000, timeout=60)
+    check("a missing capture library is named", code == 0 and message == '"AVICAP32.DLL" not found.',
+          (code, message))
+    check("no window opens before that", run.driver("wait", TITLE, G["gadgetUsernameEntry"], 0)[0] != 0)
+    run.driver("ok", "Error")
+    status = wait_exit(program, 30)
+    check("a missing capture library ends with status 1", status == 1, status)
+    check("a missing capture library makes no working directory", not (run.work_dirs() - before))
+
+
+def missing_capture_function(run):
+    folder = run.folder("nofunction", capture="no_function")
+    program = run.start(folder, german=True, overrides="avicap32=n")
+    code, message = run.driver("box", "Fehler", 30000, timeout=60)
+    check("a library without the capture function is reported in the user's language",
+          code == 0 and message == 'Die Funktion "capCreateCaptureWindowW" wurde nicht gefunden.', (code, message))
+    run.driver("ok", "Fehler")
+    status = wait_exit(program, 30)
+    check("a missing capture function ends with status 1", status == 1, status)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--locale", required=True)
+    parser.add_argument("--screenshots", required=True)
+    run = Run(parser.parse_args())
+    for scenario in (first_start_and_serving, device_cannot_connect, german_system,
+                     english_setting_on_german_system, missing_capture_library, missing_capture_function):
+        started = time.monotonic()
+        try:
+            scenario(run)
+        except Exception as error:  # a scenario that breaks is one failure, and the others still run
+            check(scenario.__name__, False, "%s: %s" % (type(error).__name__, error))
+        finally:
+            run.end_programs()
+        print("%s took %.1f s" % (scenario.__name__, time.monotonic() - started), flush=True)
+    print("DONE", flush=True)
+    return 0 if all(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

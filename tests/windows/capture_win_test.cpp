@@ -1,0 +1,127 @@
+// The Windows capture side under Wine, where the capture window can never connect a driver: the
+// thread reports the failure and ends, a Start/Stop press makes a new capture thread only after a
+// successful server start, and the report stops the server before anything is shown.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <chrono>
+#include <thread>
+
+#include "capturectl/capture_thread.h"
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "core/texts.h"
+#include "desktop/capture_control.h"
+#include "desktop/event_loop.h"
+#include "desktop/server_control.h"
+#include "tests/support/temp_dir.h"
+#include "web/server_thread.h"
+#include "windows/capture_library.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool WaitUntil(bool (*condition)(), std::chrono::milliseconds limit) {
+    for (auto until = Clock::now() + limit; Clock::now() < until;) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+}
+
+bool CaptureEnded() { return !CaptureThreadAlive(); }
+
+bool PortAnswers(uint16_t port) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(port);
+    inet_pton(AF_INET, "127.0.0.1", &target.sin_addr);
+    bool answered = connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+    closesocket(s);
+    return answered;
+}
+
+class WindowsCapture : public ::testing::Test {
+protected:
+    TempDir dir;
+    void SetUp() override {
+        ProgramState& s = programState;
+        ApplyLanguage("english");
+        s.networkReady = InitNetwork() ? 1 : 0;
+        s.responseBuffer.assign(204800, 0);
+        s.ioBuffer.assign(204800, 0);
+        s.workDir = dir.path() + "\\";
+        s.bmpPath = s.workDir + "webcam.bmp";
+        s.jpegPath = s.workDir + "webcam.jpg";
+        s.settingDevice.Set("0");
+        s.settingImage.Set("5");
+        s.captureState.store(0);
+        std::string failure;
+        ASSERT_TRUE(BindCaptureLibrary(failure)) << failure;
+        ASSERT_NE(CaptureWindowCreator(), nullptr);
+    }
+    void TearDown() override {
+        if (ServerThreadAlive()) StopServer();
+        programState.captureState.store(0);
+    }
+};
+
+TEST_F(WindowsCapture, DeviceThatCannotConnectIsReportedAndTheThreadEnds) {
+    CreateCaptureThread();
+    ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
+    EXPECT_EQ(programState.captureState.load(), -1);
+    EXPECT_FALSE(PathExists(programState.bmpPath));
+    EXPECT_FALSE(PathExists(programState.jpegPath));
+}
+
+TEST_F(WindowsCapture, PressMakesAnotherCaptureThreadOnlyAfterAServerStart) {
+    MainLoopState loop;
+    PaceCaptureAfterPress(loop);
+    ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
+    EXPECT_EQ(programState.captureState.exchange(0), -1);
+
+    // No server was started since: this press leaves the capture alone.
+    PaceCaptureAfterPress(loop);
+    EXPECT_FALSE(CaptureThreadAlive());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(programState.captureState.load(), 0);
+    EXPECT_EQ(loop.capturePaused, 0);
+
+    uint16_t port = uint16_t(24000 + GetCurrentProcessId() % 5000);
+    programState.settingPort.Set(std::to_string(port));
+    ASSERT_TRUE(StartServer());
+    PaceCaptureAfterPress(loop);
+    ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
+    EXPECT_EQ(programState.captureState.load(), -1);
+}
+
+TEST_F(WindowsCapture, ReportStopsTheServerBeforeTheMessage) {
+    uint16_t port = uint16_t(24000 + (GetCurrentProcessId() + 1777) % 5000);
+    programState.settingPort.Set(std::to_string(port));
+    ASSERT_TRUE(StartServer());
+    ASSERT_TRUE(PortAnswers(port));
+    programState.loggedInClients.push_back(0x7F000002);
+
+    MainLoopState loop;
+    programState.captureState.store(-1);
+    auto start = Clock::now();
+    ReportCaptureFailure(loop);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_GE(took, 1000) << "the server thread gets its second to end";
+    EXPECT_LT(took, 5000);
+    EXPECT_FALSE(ServerThreadAlive());
+    EXPECT_FALSE(PortAnswers(port));
+    EXPECT_EQ(programState.captureState.load(), 0);
+    EXPECT_EQ(programState.serverState.load(), 0);
+    EXPECT_TRUE(programState.loggedInClients.empty());
+
+    start = Clock::now();
+    ReportCaptureFailure(loop);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 500)
+        << "nothing to report twice";
+}
+
+}  // namespace

@@ -1,0 +1,53 @@
+// The Windows password decision: a save stores the digest of the whole password over its
+// ISO-8859-15 bytes, as on Linux; a digest of the former Windows form is still let in at login.
+#include <gtest/gtest.h>
+
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "web/login.h"
+#include "windows/legacy_password.h"
+
+namespace {
+
+class PasswordCheck : public ::testing::Test {
+protected:
+    void SetUp() override { legacyPasswordMatches = LegacyPasswordMatches; }
+    void TearDown() override {
+        legacyPasswordMatches = nullptr;
+        programState.settingPasswordHash.Set("");
+    }
+    void Store(const std::string& digest) { programState.settingPasswordHash.Set(digest); }
+};
+
+TEST_F(PasswordCheck, FormerDigestCoversHalfTheUtf16Bytes) {
+    // "abc" in UTF-16LE is 61 00 62 00 63 00; the former digest took its first three bytes.
+    EXPECT_EQ(LegacyPasswordDigest("abc"), Sha1Hex(std::string("a\0b", 3)));
+    // "ä€" is E4 00 AC 20: the first two bytes.
+    EXPECT_EQ(LegacyPasswordDigest("\xE4\xA4"), Sha1Hex(std::string("\xE4\0", 2)));
+    EXPECT_EQ(LegacyPasswordDigest(""), Sha1Hex(std::string()));
+}
+
+TEST_F(PasswordCheck, CurrentDigestIsTheWholeIso885915Text) {
+    Store(Sha1Hex(std::string("s\xE4ge")));
+    EXPECT_TRUE(PasswordMatches("s\xE4ge"));
+    EXPECT_FALSE(PasswordMatches("s\xE4gf")) << "the last character counts";
+    EXPECT_FALSE(PasswordMatches("s\xE4g"));
+}
+
+TEST_F(PasswordCheck, FormerDigestIsStillLetIn) {
+    Store(LegacyPasswordDigest("secret"));
+    EXPECT_TRUE(PasswordMatches("secret"));
+    EXPECT_FALSE(PasswordMatches("other1"));
+    // What made the former digest unsound: half the password went unchecked.
+    EXPECT_TRUE(PasswordMatches("secXYZ"));
+    legacyPasswordMatches = nullptr;
+    EXPECT_FALSE(PasswordMatches("secret")) << "only the Windows build accepts the former form";
+}
+
+TEST_F(PasswordCheck, NoStoredDigestLetsNobodyIn) {
+    Store("");
+    EXPECT_FALSE(PasswordMatches(""));
+    EXPECT_FALSE(PasswordMatches("x"));
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+// The connection layer's socket seam over Windows Sockets, on loopback under Wine: listening with
+// the port held exclusively, accepting with the peer's address, peeking, reading, sending, the end
+// of the stream, and readiness for more sockets than select() handles by default.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <chrono>
+#include <vector>
+
+#include "core/platform.h"
+#include "web/socket_seam.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class WindowsSockets : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(InitNetwork()); }
+
+    // A port below 32768 that nobody holds now.
+    uint16_t FreePort() {
+        for (uint16_t port = 23000 + uint16_t(GetCurrentProcessId() % 4000); port < 32000; port += 7) {
+            SocketHandle probe = OpenListeningSocket(port, 4);
+            if (probe != noSocket) {
+                CloseSocket(probe);
+                return port;
+            }
+        }
+        ADD_FAILURE() << "no free port";
+        return 0;
+    }
+
+    SOCKET Connect(uint16_t port, const char* from = "127.0.0.1") {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &source.sin_addr);
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_port = htons(port);
+        inet_pton(AF_INET, "127.0.0.1", &target.sin_addr);
+        if (bind(s, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0 ||
+            connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
+            closesocket(s);
+            return INVALID_SOCKET;
+        }
+        return s;
+    }
+
+    SocketHandle AcceptWithin(SocketHandle listener, uint32_t& peer) {
+        auto until = Clock::now() + std::chrono::seconds(5);
+        while (Clock::now() < until) {
+            SocketWatch watch{listener, false};
+            WaitReadable(&watch, 1, 100);
+            SocketHandle accepted = AcceptSocket(listener, peer);
+            if (accepted != noSocket) return accepted;
+        }
+        return noSocket;
+    }
+
+    PeekResult PeekWithin(SocketHandle socket, PeekResult wanted) {
+        PeekResult last = PeekSocket(socket);
+        for (auto until = Clock::now() + std::chrono::seconds(5); last != wanted && Clock::now() < until;
+             last = PeekSocket(socket)) {
+            SocketWatch watch{socket, false};
+            WaitReadable(&watch, 1, 50);
+        }
+        return last;
+    }
+};
+
+TEST_F(WindowsSockets, ConversationFromAcceptToEndOfStream) {
+    uint16_t port = FreePort();
+    SocketHandle listener = OpenListeningSocket(port, 16);
+    ASSERT_NE(listener, noSocket);
+    EXPECT_EQ(OpenListeningSocket(port, 16), noSocket) << "the port is held exclusively";
+    uint32_t peer = 0;
+    EXPECT_EQ(AcceptSocket(listener, peer), noSocket) << "nothing pending yet";
+
+    SOCKET client = Connect(port, "127.0.0.2");
+    ASSERT_NE(client, INVALID_SOCKET);
+    SocketHandle server = AcceptWithin(listener, peer);
+    ASSERT_NE(server, noSocket);
+    EXPECT_EQ(peer, 0x7F000002u);
+
+    EXPECT_EQ(PeekSocket(server), PeekResult::Nothing);
+    char buffer[64];
+    EXPECT_EQ(ReceiveSocket(server, buffer, sizeof buffer), socketWouldBlock);
+    ASSERT_EQ(send(client, "GET / HTTP/1.0\r\n\r\n", 18, 0), 18);
+    EXPECT_EQ(PeekWithin(server, PeekResult::Data), PeekResult::Data);
+    EXPECT_EQ(ReceiveSocket(server, buffer, sizeof buffer), 18);
+    EXPECT_EQ(std::string(buffer, 4), "GET ");
+
+    EXPECT_TRUE(WaitWritable(server, 1000));
+    EXPECT_EQ(SendSocket(server, "answer", 6), 6);
+    ShutDownSending(server);
+    std::string received;
+    for (int n; (n = recv(client, buffer, sizeof buffer, 0)) > 0;) received.append(buffer, size_t(n));
+    EXPECT_EQ(received, "answer") << "the end of the stream follows the answer";
+
+    closesocket(client);
+    EXPECT_EQ(PeekWithin(server, PeekResult::Closed), PeekResult::Closed);
+    CloseSocket(server);
+    CloseSocket(listener);
+}
+
+TEST_F(WindowsSockets, ReadinessBeyondSixtyFourSockets) {
+    uint16_t port = FreePort();
+    SocketHandle listener = OpenListeningSocket(port, 200);
+    ASSERT_NE(listener, noSocket);
+    std::vector<SOCKET> clients;
+    std::vector<SocketWatch> watches;
+    for (int i = 0; i < 100; ++i) {
+        SOCKET client = Connect(port);
+        ASSERT_NE(client, INVALID_SOCKET) << i;
+        clients.push_back(client);
+        uint32_t peer;
+        SocketHandle accepted = AcceptWithin(listener, peer);
+        ASSERT_NE(accepted, noSocket) << i;
+        watches.push_back({accepted, false});
+    }
+    EXPECT_FALSE(WaitReadable(watches.data(), watches.size(), 0));
+    send(clients[90], "x", 1, 0);
+    EXPECT_TRUE(WaitReadable(watches.data(), watches.size(), 2000));
+    for (size_t i = 0; i < watches.size(); ++i) EXPECT_EQ(watches[i].ready, i == 90) << i;
+    for (SOCKET client : clients) closesocket(client);
+    for (SocketWatch& watch : watches) CloseSocket(watch.socket);
+    CloseSocket(listener);
+}
+
+TEST_F(WindowsSockets, WaitingOnNoSocketsStillWaits) {
+    auto start = Clock::now();
+    EXPECT_FALSE(WaitReadable(nullptr, 0, 150));
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_GE(took, 100);
+    EXPECT_LT(took, 2000);
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+// The event loop's side of the capture thread on Windows: the pause flag, the mark that keeps a
+// Start/Stop press from creating capture threads again and again, and the report of a capture
+// device that could not be connected.
+#include "capturectl/capture_thread.h"
+#include "core/program_state.h"
+#include "desktop/capture_control.h"
+#include "desktop/event_loop.h"
+#include "desktop/gadgets.h"
+#include "desktop/main_window.h"
+#include "desktop/server_control.h"
+#include "web/server_thread.h"
+
+namespace {
+
+// Set when a press creates a capture thread; cleared by every server start that succeeds.
+bool captureCreatedByPress = false;
+
+}  // namespace
+
+void PaceCaptureAfterPress(MainLoopState& loop) {
+    // After a press the server thread lives only when the press started it successfully.
+    if (ServerThreadAlive()) captureCreatedByPress = false;
+    if (CaptureThreadAlive()) {
+        loop.capturePaused = loop.capturePaused == 0 ? 1 : 0;
+    } else if (!captureCreatedByPress) {
+        CreateCaptureThread();
+        captureCreatedByPress = true;
+    }
+}
+
+void StartCaptureWithServer() { CreateCaptureThread(); }
+
+// The device is reported whether or not the server runs; the server is stopped before the user
+// reads the message, so that nothing is served while it is shown.
+void ReportCaptureFailure(MainLoopState&) {
+    ProgramState& s = programState;
+    if (s.captureState.load() != -1) return;
+    ShowServerStatus(false);
+    StopServer();
+    s.captureState.store(0);
+    ShowMessageBox(s.textErrorTitle, s.textDeviceFailed);
+}

@@ -1,0 +1,136 @@
+// The Windows capture thread: a hidden host window and the system's capture window, the driver
+// connected once by index, then per released frame one grab, one bitmap and one JPEG.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "capturectl/capture_thread.h"
+#include "core/program_state.h"
+#include "core/text_util.h"
+#include "windows/capture_library.h"
+#include "windows/capture_thread_win.h"
+#include "windows/jpeg_file.h"
+#include "windows/wide_text.h"
+
+namespace {
+
+// The capture messages of the system's video-capture window.
+constexpr UINT captureDriverConnect = WM_USER + 10;
+constexpr UINT captureGrabFrame = WM_USER + 60;
+constexpr UINT captureSaveBitmap = WM_USER + 125;
+
+constexpr int hostWidth = 800;
+constexpr int hostHeight = 600;
+constexpr DWORD hostStyle = WS_OVERLAPPED | WS_CAPTION;
+constexpr auto passPause = std::chrono::milliseconds(500);
+// The thread's windows must answer messages sent to them (broadcasts, the shell's DDE) even while
+// the thread waits for its next frame: it looks at its message queue at least this often.
+constexpr auto messageLook = std::chrono::milliseconds(100);
+
+const wchar_t hostClassName[] = L"LumoraCaptureHost";
+std::atomic<bool> threadAlive{false};
+// Held for each pass from the grab to the deletion of the bitmap, and by the shutdown for good.
+std::mutex passLock;
+
+void RegisterHostClass() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = hostClassName;
+        RegisterClassExW(&windowClass);
+    });
+}
+
+HWND CreateHostWindow() {
+    RECT frame{0, 0, hostWidth, hostHeight};
+    AdjustWindowRect(&frame, hostStyle, FALSE);
+    return CreateWindowExW(0, hostClassName, L"", hostStyle, 0, 0, frame.right - frame.left,
+                           frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr),
+                           nullptr);
+}
+
+void AnswerMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Sleeps the pause between passes with the timer resolution raised, answering messages.
+void PauseBetweenPasses() {
+    timeBeginPeriod(1);
+    auto until = std::chrono::steady_clock::now() + passPause;
+    for (;;) {
+        AnswerMessages();
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(left.count()), QS_ALLINPUT);
+    }
+    timeEndPeriod(1);
+}
+
+void WaitForFrameRelease() {
+    while (!programState.frameSemaphore.try_acquire_for(messageLook)) AnswerMessages();
+}
+
+void RunCaptureThread() {
+    CaptureThread(0);
+    threadAlive.store(false);
+}
+
+}  // namespace
+
+void CaptureThread(int) {
+    ProgramState& s = programState;
+    const auto driver = WPARAM(int32_t(NumberValue(s.settingDevice.Get())));
+    const int qualityStep = int32_t(NumberValue(s.settingImage.Get()));
+    const std::wstring bitmapPath = WidePath(s.bmpPath);
+
+    HWND host = CreateHostWindow();
+    DWORD style = DWORD(GetWindowLongW(host, GWL_STYLE));
+    CaptureWindowFunction create = CaptureWindowCreator();
+    HWND capture = create && host ? create(nullptr, style, 5, 5, 400, 300, host, 0) : nullptr;
+    if (!capture || SendMessageW(capture, captureDriverConnect, driver, 0) == 0) {
+        s.captureState.store(-1);
+        if (host) DestroyWindow(host);
+        return;
+    }
+    s.captureState.store(1);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> pass(passLock);
+            SendMessageW(capture, captureGrabFrame, 0, 0);
+            SendMessageW(capture, captureSaveBitmap, 0, LPARAM(bitmapPath.c_str()));
+            ConvertBitmapToJpeg(s.bmpPath, s.jpegPath, qualityStep);
+            DeleteFileW(bitmapPath.c_str());
+        }
+        PauseBetweenPasses();
+        WaitForFrameRelease();
+    }
+}
+
+void CreateCaptureThread() {
+    if (threadAlive.exchange(true)) return;
+    RegisterHostClass();
+    try {
+        std::thread(RunCaptureThread).detach();
+    } catch (const std::system_error&) {
+        threadAlive.store(false);
+    }
+}
+
+bool CaptureThreadAlive() { return threadAlive.load(); }
+
+void StopCapturePasses() {
+    // Never given back: the process ends right after the working directory is gone.
+    passLock.lock();
+}

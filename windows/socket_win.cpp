@@ -1,0 +1,131 @@
+// Windows Sockets behind the connection layer's seam: non-blocking IPv4 TCP with exclusive use of
+// the port, and select() readiness sized for every connection the server keeps.
+#include "web/connection.h"
+
+// Windows' fd_set is a counted array of 64 sockets unless told otherwise: room for every
+// connection the server keeps, its listener and some to spare.
+#define FD_SETSIZE 512
+#include <winsock2.h>
+
+#include <climits>
+#include <memory>
+
+#include "web/socket_seam.h"
+
+static_assert(size_t(FD_SETSIZE) > maxConnections + 1, "select() must see every connection");
+
+namespace {
+
+SOCKET Raw(SocketHandle socket) { return SOCKET(socket); }
+
+bool MakeNonBlocking(SOCKET socket) {
+    u_long on = 1;
+    return ioctlsocket(socket, FIONBIO, &on) == 0;
+}
+
+int Clamp(size_t count) { return count > size_t(INT_MAX) ? INT_MAX : int(count); }
+
+timeval Delay(int milliseconds) {
+    timeval delay;
+    delay.tv_sec = milliseconds / 1000;
+    delay.tv_usec = (milliseconds % 1000) * 1000;
+    return delay;
+}
+
+}  // namespace
+
+SocketHandle OpenListeningSocket(uint16_t port, int backlog) {
+    SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (socket == INVALID_SOCKET) return noSocket;
+    // Without it another program binding the same port with address reuse could take
+    // connections meant for this server.
+    BOOL exclusive = TRUE;
+    setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
+               sizeof exclusive);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (!MakeNonBlocking(socket) ||
+        bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(socket, backlog) != 0) {
+        closesocket(socket);
+        return noSocket;
+    }
+    return SocketHandle(socket);
+}
+
+SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress) {
+    sockaddr_in peer{};
+    int length = sizeof peer;
+    SOCKET socket = accept(Raw(listener), reinterpret_cast<sockaddr*>(&peer), &length);
+    if (socket == INVALID_SOCKET) return noSocket;
+    if (!MakeNonBlocking(socket)) {
+        closesocket(socket);
+        return noSocket;
+    }
+    peerAddress = peer.sin_family == AF_INET ? ntohl(peer.sin_addr.s_addr) : 0;
+    return SocketHandle(socket);
+}
+
+PeekResult PeekSocket(SocketHandle socket) {
+    char byte;
+    int n = recv(Raw(socket), &byte, 1, MSG_PEEK);
+    if (n > 0) return PeekResult::Data;
+    if (n == 0) return PeekResult::Closed;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? PeekResult::Nothing : PeekResult::Failed;
+}
+
+long ReceiveSocket(SocketHandle socket, char* buffer, size_t count) {
+    int n = recv(Raw(socket), buffer, Clamp(count), 0);
+    if (n >= 0) return n;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? socketWouldBlock : socketFailed;
+}
+
+long SendSocket(SocketHandle socket, const char* data, size_t count) {
+    int n = send(Raw(socket), data, Clamp(count), 0);
+    if (n >= 0) return n;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? socketWouldBlock : socketFailed;
+}
+
+void ShutDownSending(SocketHandle socket) { shutdown(Raw(socket), SD_SEND); }
+
+void CloseSocket(SocketHandle socket) { closesocket(Raw(socket)); }
+
+bool WaitReadable(SocketWatch* watches, size_t count, int milliseconds) {
+    for (size_t i = 0; i < count; ++i) watches[i].ready = false;
+    if (count == 0) {
+        // select() refuses empty sets at once; the caller still expects the wait.
+        if (milliseconds > 0) Sleep(DWORD(milliseconds));
+        return false;
+    }
+    // Two sets of FD_SETSIZE sockets are too large to put on the stack many times a second.
+    thread_local std::unique_ptr<fd_set> readable(new fd_set);
+    thread_local std::unique_ptr<fd_set> failed(new fd_set);
+    FD_ZERO(readable.get());
+    FD_ZERO(failed.get());
+    for (size_t i = 0; i < count && i < FD_SETSIZE; ++i) {
+        FD_SET(Raw(watches[i].socket), readable.get());
+        FD_SET(Raw(watches[i].socket), failed.get());
+    }
+    timeval delay = Delay(milliseconds < 0 ? 0 : milliseconds);
+    int ready = select(0, readable.get(), nullptr, failed.get(), &delay);
+    if (ready <= 0) return false;
+    bool any = false;
+    for (size_t i = 0; i < count; ++i) {
+        SOCKET s = Raw(watches[i].socket);
+        watches[i].ready = FD_ISSET(s, readable.get()) || FD_ISSET(s, failed.get());
+        any = any || watches[i].ready;
+    }
+    return any;
+}
+
+bool WaitWritable(SocketHandle socket, int milliseconds) {
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(Raw(socket), &writable);
+    FD_SET(Raw(socket), &failed);
+    timeval delay = Delay(milliseconds < 0 ? 0 : milliseconds);
+    return select(0, nullptr, &writable, &failed, &delay) > 0;
+}

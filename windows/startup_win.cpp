@@ -1,0 +1,89 @@
+// The Windows program's start-up and shutdown on the main thread: its own paths, random source,
+// language from the system, the capture library bound before anything is created, and removal
+// of the working directory at the end.
+#include <winsock2.h>
+
+#include <cstdlib>
+
+#include "core/constants.h"
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "core/settings.h"
+#include "core/startup.h"
+#include "core/text_util.h"
+#include "core/texts.h"
+#include "core/workdir.h"
+#include "desktop/gadgets.h"
+#include "windows/capture_library.h"
+#include "windows/capture_thread_win.h"
+#include "core/fatal_error.h"
+#include "windows/language_win.h"
+#include "windows/legacy_password.h"
+#include "web/login.h"
+
+namespace {
+
+constexpr size_t sessionRandomBytes = 16;
+const char bitmapFileName[] = "webcam.bmp";
+
+std::string DirectoryPart(const std::string& path) {
+    size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+void ReleaseNetwork() {
+    if (programState.networkReady) WSACleanup();
+}
+
+}  // namespace
+
+void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
+    ProgramState& s = programState;
+    s.exitCode = 0;
+    if (desktop.startToolkit) desktop.startToolkit(argc, argv);
+    s.argumentCount = argc;
+    s.arguments = argv;
+
+    s.loggedInClients.clear();
+    s.clientLastSeen.rehash(512);
+
+    s.programPath = ReadProgramPath();
+    if (s.programPath.empty() && argc > 0) s.programPath = argv[0];
+    s.settingsPath = AddTrailingSlash(DirectoryPart(s.programPath)) + settingsFileName;
+    s.serviceBaseUrl = serviceUrl;
+
+    legacyPasswordMatches = LegacyPasswordMatches;
+
+    s.responseBuffer.assign(bufferSize, 0);
+    s.ioBuffer.assign(bufferSize, 0);
+    s.networkReady = InitNetwork() ? 1 : 0;
+    if (desktop.loadFont) desktop.loadFont();
+
+    if (RandomBytes(s.ioBuffer.data(), sessionRandomBytes))
+        s.sessionId = Sha1Hex(s.ioBuffer.data(), sessionRandomBytes);
+
+    s.startupLanguage = ChooseLanguageKey(SystemLanguageName(), ReadSetting(keys::language));
+    ApplyLanguage(s.startupLanguage);
+
+    // Nothing exists yet that would need removing: the working directory comes after this.
+    std::string failure;
+    if (!BindCaptureLibrary(failure)) {
+        ShowMessageBox(s.textErrorTitle, failure);
+        ReleaseNetwork();
+        std::exit(1);
+    }
+
+    s.workDir = CreateWorkDir(TemporaryDirectory());
+    s.jpegPath = s.workDir + jpegFileName;
+    s.bmpPath = s.workDir + bitmapFileName;
+    if (desktop.decodeIcon) desktop.decodeIcon();
+
+    InstallFatalErrorHandler();
+}
+
+int ShutDown() {
+    StopCapturePasses();
+    CleanUpWorkDir();
+    ReleaseNetwork();
+    return programState.exitCode;
+}
