@@ -104,8 +104,10 @@ bool WaitUntil(const std::function<bool()>& condition, int limitMilliseconds) {
 PrivateDisplay::PrivateDisplay(bool withTray) {
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) return;
+    // -noreset: when its last client leaves, Xvfb would otherwise start over and refuse the
+    // clients that connect meanwhile ("cannot open the display" right after a probe with xdotool).
     server_ = Spawn({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1024x768x24",
-                     "-nolisten", "tcp"},
+                     "-nolisten", "tcp", "-noreset"},
                     {}, "", "", ready[1]);
     close(ready[1]);
     // Xvfb writes its display number once it accepts clients.
