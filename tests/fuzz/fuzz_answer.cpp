@@ -4,8 +4,8 @@
 // connection) always comes back as exactly its body.
 #include <unistd.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
