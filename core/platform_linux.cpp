@@ -94,10 +94,12 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
     struct stat old;
     mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
 
-    std::string pattern = target + ".new-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
+    // One fixed name: a save killed halfway leaves at most this one file, which the next save
+    // takes over, instead of a new leftover every time.
+    std::string temporary = target + ".new";
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST && unlink(temporary.c_str()) == 0)
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         // The folder takes no new file: rewriting in place is the only way left.
         int inPlace = open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
@@ -107,8 +109,8 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
     }
     bool written = WriteWhole(fd, content) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     written = close(fd) == 0 && written;
-    if (!written || rename(name.data(), target.c_str()) != 0) {
-        unlink(name.data());
+    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
+        unlink(temporary.c_str());
         return false;
     }
     return true;

@@ -4,7 +4,7 @@ start_xvfb() {
   local fifo display
   fifo=$(mktemp -u)
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
   # -displayfd writes the chosen display number once the server is ready.
   if ! read -r -t 20 display < "$fifo"; then

@@ -123,4 +123,6 @@ TEST(SettingsKill, AKilledSaveLeavesTheOldOrTheNewFileWhole) {
     // Both sets were met, so the kills did land while saves went on.
     EXPECT_GT(seen["first"], 0);
     EXPECT_GT(seen["second"], 0);
+    // An unfinished save leaves at most its one temporary file, which the next save takes over.
+    EXPECT_LE(LeftoversBeside(dir.path()), 1);
 }

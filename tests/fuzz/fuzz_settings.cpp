@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -12,9 +13,18 @@
 
 namespace {
 
+// A plain array, so that it still holds the name when the exit handler runs.
+char tempPath[64];
+
+void RemoveTempFile() { unlink(tempPath); }
+
 std::string TempPath() {
-    static std::string path = "/tmp/lumora-fuzz-settings-" + std::to_string(getpid()) + ".ini";
-    return path;
+    if (tempPath[0] == '\0') {
+        std::snprintf(tempPath, sizeof tempPath, "/tmp/lumora-fuzz-settings-%d.ini", int(getpid()));
+        // libFuzzer ends the process from inside a run, so the last file is removed at exit.
+        std::atexit(RemoveTempFile);
+    }
+    return tempPath;
 }
 
 }  // namespace
