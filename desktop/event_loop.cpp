@@ -133,7 +133,7 @@ bool StartMainWindow(MainLoopState& loop) {
 void RunPassChecks(MainLoopState& loop) {
     int32_t users = programState.userCount.load();
     if (users != loop.usersShown) {
-        SetGadgetText(gadgetUsersField, " " + std::to_string(users));
+        SetGadgetText(gadgetUsersField, FieldText(std::to_string(users)));
         loop.usersShown = users;
     }
     ReportCaptureFailure(loop);

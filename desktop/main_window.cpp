@@ -40,7 +40,7 @@ bool OpenMainWindow() {
     CreateEntryGadget(w, gadgetUsersField, 65, 53, 150, 20, " 0", entryReadOnly);
     CreateButtonGadget(w, gadgetSettingsButton, 230, 42, 100, 20, s.textSettings);
     CreateTextGadget(w, gadgetPortLabel, 20, 85, 34, 20, "Port:");
-    CreateEntryGadget(w, gadgetPortField, 65, 83, 150, 20, " " + s.settingPort.Get(), entryReadOnly);
+    CreateEntryGadget(w, gadgetPortField, 65, 83, 150, 20, FieldText(s.settingPort.Get()), entryReadOnly);
     CreateButtonGadget(w, gadgetIpCheckButton, 230, 67, 100, 20, "IP-Check");
     CreateTextGadget(w, gadgetAddressLabel, 20, 115, 34, 20, "IP:");
     CreateEntryGadget(w, gadgetAddressField, 65, 113, 150, 20, " -", entryReadOnly);
@@ -64,6 +64,6 @@ void RefreshMainWindow(bool serverActive) {
     SetGadgetText(gadgetPreviewButton, s.textPreview);
     SetGadgetText(gadgetHideButton, s.textHideInTray);
     SetGadgetText(gadgetUsersLabel, s.textUsers);
-    SetGadgetText(gadgetPortField, " " + s.settingPort.Get());
+    SetGadgetText(gadgetPortField, FieldText(s.settingPort.Get()));
     ShowServerStatus(serverActive);
 }

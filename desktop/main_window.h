@@ -1,6 +1,7 @@
 // The main window: its window and gadget numbers, which the event loop, the settings dialog, the
 // public-address check and the tray share, and making it and refreshing its captions.
 #pragma once
+#include <string>
 
 inline constexpr int mainWindow = 1;
 
@@ -33,5 +34,10 @@ bool OpenMainWindow();
 void RefreshMainWindow(bool serverActive);
 // Status field and Start/Stop caption, which always change together.
 void ShowServerStatus(bool active);
+// A field's text: the value behind one leading blank.
+inline std::string FieldText(const std::string& value) {
+    // Appended, not " " + value: GCC 12 warns falsely (-Wrestrict) about that form at -O3.
+    return std::string(" ").append(value);
+}
 // Whether the status field shows the active text of the language in force.
 bool StatusShowsActive();
