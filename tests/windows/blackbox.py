@@ -258,6 +258,12 @@ def first_start_and_serving(run):
     check("Start again makes webcam.jpg change again",
           wait_for(lambda: open(jpeg, "rb").read() != still, 10) if still else False)
 
+    run.driver("click", TITLE, G["gadgetHideButton"])
+    visible = lambda: run.driver("visible", TITLE, G["gadgetStartStop"])[1]
+    check("Hide in tray hides the window", wait_for(lambda: visible() == "0", 10), visible())
+    run.driver("tray", TITLE, G["gadgetStartStop"])
+    check("a double-click on the tray icon brings it back", wait_for(lambda: visible() == "1", 10), visible())
+
     status = run.close(program)
     check("closing ends with status 0", status == 0, status)
     check("closing leaves no working directory", not (run.work_dirs() - before), run.work_dirs() - before)

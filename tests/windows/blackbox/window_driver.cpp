@@ -9,9 +9,12 @@
 //   window_driver click TITLE ID          presses the button or check box
 //   window_driver checked TITLE ID        prints 1 or 0
 //   window_driver close TITLE ID          closes the window holding gadget ID (its close button)
+//   window_driver visible TITLE ID        prints 1 when the window holding gadget ID is shown, else 0
+//   window_driver tray TITLE ID           double-clicks the tray icon of the window holding gadget ID
 //   window_driver box TITLE MS            prints the text of a message box so titled, within MS
 //   window_driver ok TITLE                presses OK on that message box
 //   window_driver temp                    prints the temporary folder (UTF-8)
+//   window_driver hold MS                 keeps a hidden window on the desktop for MS
 // Exit status 0 on success, 1 when the window or gadget is not there, 2 for a wrong command line.
 #include <windows.h>
 
@@ -80,6 +83,7 @@ std::wstring TextOf(HWND window) {
 }
 
 const wchar_t messageBoxClass[] = L"#32770";
+constexpr UINT trayCallbackMessage = 12501;
 constexpr int messageBoxText = 0xFFFF;
 
 }  // namespace
@@ -91,6 +95,16 @@ int main(int argc, char** argv) {
         wchar_t path[MAX_PATH + 1];
         DWORD length = GetTempPathW(MAX_PATH + 1, path);
         PrintUtf8(std::wstring(path, length));
+        return 0;
+    }
+    if (command == "hold" && argc == 3) {
+        // While a program has a window on it, Wine's desktop process stays; otherwise it ends
+        // when idle and the next program starts a new one, which holds that program's output
+        // open for as long as it lives.
+        HWND holder = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+        Sleep(DWORD(std::atoi(argv[2])));
+        DestroyWindow(holder);
         return 0;
     }
     if (argc < 3) return 2;
@@ -147,6 +161,15 @@ int main(int argc, char** argv) {
         DWORD_PTR state = 0;
         SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
         std::printf("%d\n", state == BST_CHECKED ? 1 : 0);
+        return 0;
+    }
+    if (command == "visible") {
+        std::printf("%d\n", IsWindowVisible(window) ? 1 : 0);
+        return 0;
+    }
+    if (command == "tray") {
+        // What the notification area sends the window for a left double-click on its icon.
+        PostMessageW(window, trayCallbackMessage, 0, WM_LBUTTONDBLCLK);
         return 0;
     }
     if (command == "close") {
