@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/constants.h"
+#include "core/fatal_error.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/settings.h"
@@ -14,12 +15,11 @@
 #include "core/texts.h"
 #include "core/workdir.h"
 #include "desktop/gadgets.h"
+#include "web/login.h"
 #include "windows/capture_library.h"
 #include "windows/capture_thread_win.h"
-#include "core/fatal_error.h"
 #include "windows/language_win.h"
 #include "windows/legacy_password.h"
-#include "web/login.h"
 
 namespace {
 

@@ -94,15 +94,6 @@ TEST(DecodeBitmap, MalformedOrUnreadFormatsAreRefused) {
     EXPECT_FALSE(DecodeBitmap(masked, image));
 }
 
-TEST(JpegQuality, TenTimesTheStepHeldWithinZeroToTen) {
-    EXPECT_EQ(JpegQualityForStep(5), 50);
-    EXPECT_EQ(JpegQualityForStep(1), 10);
-    EXPECT_EQ(JpegQualityForStep(10), 100);
-    EXPECT_EQ(JpegQualityForStep(12), 100);
-    EXPECT_EQ(JpegQualityForStep(0), 0);
-    EXPECT_EQ(JpegQualityForStep(-7), 0);
-}
-
 class ConvertTest : public ::testing::Test {
 protected:
     TempDir dir;

@@ -51,13 +51,6 @@ TEST(WindowsPlatform, Sha1ThroughTheSystemCryptoApi) {
     EXPECT_EQ(Sha1Hex(million), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
 }
 
-TEST(WindowsPlatform, SettingsAreAlwaysUtf8WithCrLf) {
-    EXPECT_TRUE(settingsAlwaysUtf8);
-    EXPECT_STREQ(settingsLineEnd, "\r\n");
-    EXPECT_TRUE(windowsSettingKeys);
-    EXPECT_STREQ(germanActivateServer, "Server automatisch starten");
-}
-
 class WindowsFiles : public ::testing::Test {
 protected:
     TempDir dir;
