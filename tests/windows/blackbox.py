@@ -181,6 +181,15 @@ def wait_for(condition, seconds, step=0.2):
     return condition()
 
 
+def luminance_dc_quantizer(jpeg):
+    """The first entry of the JPEG's first quantisation table: 16 at quality 50."""
+    at = jpeg.find(b"\xff\xdb")
+    if at < 0:
+        return None
+    precision = jpeg[at + 4] >> 4
+    return jpeg[at + 5] if precision == 0 else int.from_bytes(jpeg[at + 5:at + 7], "big")
+
+
 def settings_lines(raw):
     return raw.decode("utf-8").split("\r\n")
 
@@ -241,6 +250,9 @@ def first_start_and_serving(run):
 
     first = wait_for(frame, 10)
     check("the captured frame is served as a JPEG", first is not None)
+    check("the JPEG has the quality of step 5 (libjpeg's table scaled for quality 50)",
+          first is not None and luminance_dc_quantizer(first) == 16,
+          luminance_dc_quantizer(first) if first else None)
     second = wait_for(lambda: (lambda f: f if f and f != first else None)(frame()), 10)
     check("the frame changes while the server runs", second is not None)
     check("no bitmap stays between passes",
@@ -322,6 +334,22 @@ def german_system(run):
     check("closing the German window ends with status 0", status == 0, status)
 
 
+def device_index_without_driver(run):
+    """A capture library with one driver, asked for the second: reported at the automatic start."""
+    port = free_port()
+    settings = ("username = cam\r\npassword = %s\r\nserver = 1\r\nport = %d\r\ndevice = 1\r\n"
+                % (hashlib.sha1(b"pw").hexdigest(), port))
+    folder = run.folder("secondindex", capture="capture_device", settings=settings)
+    program = run.start(folder, overrides="avicap32=n")
+    code, message = run.driver("box", "Error", 30000, timeout=60)
+    check("a device index without a driver is reported at the automatic start",
+          code == 0 and message == "Can not connect to the capture device.", (code, message))
+    check("the automatically started server is stopped by then", http_get(port, "", timeout=2) is None)
+    run.driver("ok", "Error")
+    status = run.close(program)
+    check("closing after that ends with status 0", status == 0, status)
+
+
 def english_setting_on_german_system(run):
     settings = ("language = English\r\nusername = cam\r\npassword = %s\r\nport = %d\r\n"
                 % (hashlib.sha1(b"pw").hexdigest(), free_port()))
@@ -368,8 +396,9 @@ def main():
     parser.add_argument("--locale", required=True)
     parser.add_argument("--screenshots", required=True)
     run = Run(parser.parse_args())
-    for scenario in (first_start_and_serving, device_cannot_connect, german_system,
-                     english_setting_on_german_system, missing_capture_library, missing_capture_function):
+    for scenario in (first_start_and_serving, device_cannot_connect, device_index_without_driver,
+                     german_system, english_setting_on_german_system, missing_capture_library,
+                     missing_capture_function):
         started = time.monotonic()
         try:
             scenario(run)
