@@ -7,47 +7,18 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/settings.h"
+#include "core/startup_steps.h"
 #include "core/text_util.h"
 #include "core/texts.h"
 #include "core/workdir.h"
 
-namespace {
-
-constexpr size_t sessionRandomBytes = 16;
-
-std::string DirectoryPart(const std::string& path) {
-    size_t slash = path.rfind(pathSeparator);
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-}  // namespace
-
 void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
-    ProgramState& s = programState;
-    s.exitCode = 0;
-    if (desktop.startToolkit) desktop.startToolkit(argc, argv);
-    s.argumentCount = argc;
-    s.arguments = argv;
-
     // Sends on connections a browser already closed must fail quietly, not end the program.
     signal(SIGPIPE, SIG_IGN);
+    PrepareProgramState(argc, argv, desktop);
+    MakeSessionId();
 
-    s.loggedInClients.clear();
-    s.clientLastSeen.rehash(512);
-
-    s.programPath = ReadProgramPath();
-    if (s.programPath.empty() && argc > 0) s.programPath = argv[0];
-    s.settingsPath = AddTrailingSlash(DirectoryPart(s.programPath)) + settingsFileName;
-    s.serviceBaseUrl = serviceUrl;
-
-    s.responseBuffer.assign(bufferSize, 0);
-    s.ioBuffer.assign(bufferSize, 0);
-    s.networkReady = InitNetwork() ? 1 : 0;
-    if (desktop.loadFont) desktop.loadFont();
-
-    if (RandomBytes(s.ioBuffer.data(), sessionRandomBytes))
-        s.sessionId = Sha1Hex(s.ioBuffer.data(), sessionRandomBytes);
-
+    ProgramState& s = programState;
     s.startupLanguage = LowerCase(ReadSetting(keys::language));
     ApplyLanguage(s.startupLanguage);
 

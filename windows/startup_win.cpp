@@ -11,6 +11,7 @@
 #include "core/program_state.h"
 #include "core/settings.h"
 #include "core/startup.h"
+#include "core/startup_steps.h"
 #include "core/text_util.h"
 #include "core/texts.h"
 #include "core/workdir.h"
@@ -23,13 +24,7 @@
 
 namespace {
 
-constexpr size_t sessionRandomBytes = 16;
 const char bitmapFileName[] = "webcam.bmp";
-
-std::string DirectoryPart(const std::string& path) {
-    size_t separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
 
 void ReleaseNetwork() {
     if (programState.networkReady) WSACleanup();
@@ -38,30 +33,11 @@ void ReleaseNetwork() {
 }  // namespace
 
 void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
-    ProgramState& s = programState;
-    s.exitCode = 0;
-    if (desktop.startToolkit) desktop.startToolkit(argc, argv);
-    s.argumentCount = argc;
-    s.arguments = argv;
-
-    s.loggedInClients.clear();
-    s.clientLastSeen.rehash(512);
-
-    s.programPath = ReadProgramPath();
-    if (s.programPath.empty() && argc > 0) s.programPath = argv[0];
-    s.settingsPath = AddTrailingSlash(DirectoryPart(s.programPath)) + settingsFileName;
-    s.serviceBaseUrl = serviceUrl;
-
+    PrepareProgramState(argc, argv, desktop);
     legacyPasswordMatches = LegacyPasswordMatches;
+    MakeSessionId();
 
-    s.responseBuffer.assign(bufferSize, 0);
-    s.ioBuffer.assign(bufferSize, 0);
-    s.networkReady = InitNetwork() ? 1 : 0;
-    if (desktop.loadFont) desktop.loadFont();
-
-    if (RandomBytes(s.ioBuffer.data(), sessionRandomBytes))
-        s.sessionId = Sha1Hex(s.ioBuffer.data(), sessionRandomBytes);
-
+    ProgramState& s = programState;
     s.startupLanguage = ChooseLanguageKey(SystemLanguageName(), ReadSetting(keys::language));
     ApplyLanguage(s.startupLanguage);
 

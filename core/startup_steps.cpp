@@ -1,0 +1,45 @@
+#include "core/startup_steps.h"
+
+#include "core/constants.h"
+#include "core/platform.h"
+#include "core/program_state.h"
+#include "core/text_util.h"
+
+namespace {
+
+constexpr size_t sessionRandomBytes = 16;
+
+// Up to and including the last separator; "/" counts on Windows too, where a path may carry it.
+std::string DirectoryPart(const std::string& path) {
+    size_t separator = path.find_last_of(std::string("/") + pathSeparator);
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+}  // namespace
+
+void PrepareProgramState(int& argc, char**& argv, const DesktopStartUp& desktop) {
+    ProgramState& s = programState;
+    s.exitCode = 0;
+    if (desktop.startToolkit) desktop.startToolkit(argc, argv);
+    s.argumentCount = argc;
+    s.arguments = argv;
+
+    s.loggedInClients.clear();
+    s.clientLastSeen.rehash(512);
+
+    s.programPath = ReadProgramPath();
+    if (s.programPath.empty() && argc > 0) s.programPath = argv[0];
+    s.settingsPath = AddTrailingSlash(DirectoryPart(s.programPath)) + settingsFileName;
+    s.serviceBaseUrl = serviceUrl;
+
+    s.responseBuffer.assign(bufferSize, 0);
+    s.ioBuffer.assign(bufferSize, 0);
+    s.networkReady = InitNetwork() ? 1 : 0;
+    if (desktop.loadFont) desktop.loadFont();
+}
+
+void MakeSessionId() {
+    ProgramState& s = programState;
+    if (RandomBytes(s.ioBuffer.data(), sessionRandomBytes))
+        s.sessionId = Sha1Hex(s.ioBuffer.data(), sessionRandomBytes);
+}
