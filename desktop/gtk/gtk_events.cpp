@@ -1,11 +1,10 @@
 // The event side of the GTK 2 gadget toolkit: start-up, the queue that WaitWindowEvent pulls
 // from, window timers and the message box.
-#include <deque>
 #include <map>
-#include <set>
 #include <utility>
 
 #include "core/text_util.h"
+#include "desktop/event_queue.h"
 #include "desktop/gadgets.h"
 #include "desktop/gtk/gtk_events.h"
 #include "desktop/gtk/gtk_toolkit.h"
@@ -13,9 +12,6 @@
 namespace {
 
 bool started = false;
-std::deque<WindowEvent> eventQueue;
-// Timers with an event in the queue; a timer firing again before it is taken queues nothing.
-std::set<std::pair<int, int>> timersQueued;
 
 struct TimerSource {
     int window;
@@ -26,14 +22,7 @@ std::map<std::pair<int, int>, TimerSource*> timers;
 
 gboolean OnTimer(gpointer data) {
     auto* source = static_cast<TimerSource*>(data);
-    auto key = std::make_pair(source->window, source->timer);
-    if (timersQueued.insert(key).second) {
-        WindowEvent event;
-        event.kind = EventKind::Timer;
-        event.window = source->window;
-        event.timer = source->timer;
-        eventQueue.push_back(event);
-    }
+    QueueTimerEvent(source->window, source->timer);
     return TRUE;
 }
 
@@ -54,30 +43,21 @@ bool InitGadgets(int& argc, char**& argv) {
 bool GadgetsStarted() { return started; }
 
 void PostWindowEvent(const WindowEvent& event) {
-    eventQueue.push_back(event);
+    QueueWindowEvent(event);
     // Wakes a main-loop iteration that is blocked waiting for GTK's own events.
     if (started) g_main_context_wakeup(nullptr);
 }
 
 WindowEvent WaitWindowEvent(int timeoutMilliseconds) {
-    if (eventQueue.empty() && started) {
+    if (!WindowEventQueued() && started) {
         bool timedOut = false;
         guint timeoutSource = 0;
         if (timeoutMilliseconds >= 0)
             timeoutSource = g_timeout_add(guint(timeoutMilliseconds), OnWaitTimeout, &timedOut);
-        while (eventQueue.empty() && !timedOut) gtk_main_iteration_do(TRUE);
+        while (!WindowEventQueued() && !timedOut) gtk_main_iteration_do(TRUE);
         if (!timedOut && timeoutSource != 0) g_source_remove(timeoutSource);
     }
-    if (eventQueue.empty()) return WindowEvent();
-    WindowEvent event = eventQueue.front();
-    eventQueue.pop_front();
-    if (event.kind == EventKind::Timer) timersQueued.erase(std::make_pair(event.window, event.timer));
-    return event;
-}
-
-void DropWindowEvents(int window) {
-    std::erase_if(eventQueue, [window](const WindowEvent& e) { return e.window == window; });
-    std::erase_if(timersQueued, [window](const std::pair<int, int>& t) { return t.first == window; });
+    return TakeWindowEvent();
 }
 
 void AddWindowTimer(int window, int timer, int periodMilliseconds) {

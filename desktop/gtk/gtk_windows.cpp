@@ -4,6 +4,7 @@
 
 #include "core/latin9.h"
 #include "desktop/gadgets.h"
+#include "desktop/event_queue.h"
 #include "desktop/gtk/gtk_events.h"
 #include "desktop/gtk/gtk_toolkit.h"
 #include "desktop/gtk/gtk_windows.h"

@@ -5,19 +5,16 @@
 #include <commctrl.h>
 
 #include <chrono>
-#include <deque>
 #include <set>
 #include <utility>
 
+#include "desktop/event_queue.h"
 #include "windows/wide_text.h"
 
 namespace {
 
 bool started = false;
-std::deque<WindowEvent> eventQueue;
 std::set<std::pair<int, int>> activeTimers;
-// Timers with an event in the queue; a timer firing again before it is taken queues nothing.
-std::set<std::pair<int, int>> timersQueued;
 
 // Keyboard moves between gadgets (Tab) go to the gadget windows' own dialog navigation.
 bool TakenByNavigation(MSG& message) {
@@ -37,12 +34,12 @@ bool InitGadgets(int&, char**&) {
 
 bool GadgetsStarted() { return started; }
 
-void PostWindowEvent(const WindowEvent& event) { eventQueue.push_back(event); }
+void PostWindowEvent(const WindowEvent& event) { QueueWindowEvent(event); }
 
 WindowEvent WaitWindowEvent(int timeoutMilliseconds) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
-    while (eventQueue.empty() && started) {
+    while (!WindowEventQueued() && started) {
         MSG message;
         if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (!TakenByNavigation(message)) {
@@ -59,26 +56,11 @@ WindowEvent WaitWindowEvent(int timeoutMilliseconds) {
         }
         MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
-    if (eventQueue.empty()) return WindowEvent();
-    WindowEvent event = eventQueue.front();
-    eventQueue.pop_front();
-    if (event.kind == EventKind::Timer) timersQueued.erase(std::make_pair(event.window, event.timer));
-    return event;
-}
-
-void DropWindowEvents(int window) {
-    std::erase_if(eventQueue, [window](const WindowEvent& e) { return e.window == window; });
-    std::erase_if(timersQueued, [window](const std::pair<int, int>& t) { return t.first == window; });
+    return TakeWindowEvent();
 }
 
 void HandleTimerMessage(int window, UINT_PTR timer) {
-    auto key = std::make_pair(window, int(timer));
-    if (!activeTimers.count(key) || !timersQueued.insert(key).second) return;
-    WindowEvent event;
-    event.kind = EventKind::Timer;
-    event.window = window;
-    event.timer = int(timer);
-    eventQueue.push_back(event);
+    if (activeTimers.count(std::make_pair(window, int(timer)))) QueueTimerEvent(window, int(timer));
 }
 
 void AddWindowTimer(int window, int timer, int periodMilliseconds) {

@@ -22,7 +22,6 @@ void HandleTimerMessage(int window, UINT_PTR timer);
 
 // Housekeeping when a window closes.
 void ForgetWindowGadgets(int window);
-void DropWindowEvents(int window);
 void RemoveWindowTimers(int window);
 void RemoveWindowTrayIcons(int window);
 

@@ -2,6 +2,7 @@
 // by their parent when they have one, and the window procedure that turns messages into events.
 #include <map>
 
+#include "desktop/event_queue.h"
 #include "windows/wide_text.h"
 #include "windows/win32/win32_toolkit.h"
 
