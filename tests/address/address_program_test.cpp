@@ -1,5 +1,5 @@
 // The public-address check through the whole program, black-box: the stand-in program (its
-// address-echo service compiled in as http://127.0.0.1:28461) runs on a display of the test's own
+// address-echo service compiled in on loopback at LUMORA_TEST_SERVICE_PORT) runs on a display of the test's own
 // with a stand-in echo service on that address and a stand-in "firefox" on PATH. The address the
 // field shows is read from what Preview opens. The check runs at start-up with "ipcheck" = 1, on
 // IP-Check and from Preview while the field shows "-"; its answer file does not stay behind.
@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr uint16_t servicePort = 28461;
-const std::string expectedRequest =
-    "GET /ip.php HTTP/1.1\r\nAccept: */*\r\nHost: 127.0.0.1:28461\r\nConnection: close\r\n\r\n";
+constexpr uint16_t servicePort = LUMORA_TEST_SERVICE_PORT;
+const std::string expectedRequest = "GET /ip.php HTTP/1.1\r\nAccept: */*\r\nHost: 127.0.0.1:" +
+                                    std::to_string(servicePort) + "\r\nConnection: close\r\n\r\n";
 
 class AddressProgram : public testing::Test {
 protected:

@@ -32,7 +32,7 @@ constexpr int passwordX = 215, passwordY = 78;
 constexpr int okX = 130, okY = 270;
 constexpr int cancelX = 240, cancelY = 270;
 // The address-echo service the test build of the program asks.
-constexpr uint16_t echoPort = 28461;
+constexpr uint16_t echoPort = LUMORA_TEST_SERVICE_PORT;
 
 std::string StoredSettings(int port, const std::string& language = "English") {
     return "language = " + language + "\nusername = anna\npassword = " +
