@@ -67,7 +67,6 @@ struct Device {
     bool streaming = false;
     long streamStart = 0;
     long ticksSeen = 0;
-    uint32_t sequence = 0;
 };
 
 struct Settings {
@@ -85,7 +84,8 @@ std::map<int, Device> devices;
 // helper) pass straight through, without the lock, also between fork and exec.
 std::atomic<int> openDevices{0};
 long framesTaken = 0;
-bool unplugged = false;
+// Read without the lock by poll in processes that never open the camera.
+std::atomic<bool> unplugged{false};
 
 const Settings& Config() {
     static const Settings settings = [] {
@@ -216,7 +216,8 @@ uint32_t EncodeJpeg(const std::vector<uint8_t>& grey, unsigned width, unsigned h
     return used;
 }
 
-void TakePicture(Device& device, Buffer& buffer, long tickAt) {
+void TakePicture(Device& device, Buffer& buffer, long tick) {
+    long tickAt = device.streamStart + tick * framePeriodNs;
     unsigned width = device.format.width, height = device.format.height;
     std::vector<uint8_t> grey(static_cast<size_t>(width) * height);
     uint32_t wallAtTick = WallClockMilliseconds() - static_cast<uint32_t>((MonotonicNs() - tickAt) / 1000000);
@@ -231,7 +232,8 @@ void TakePicture(Device& device, Buffer& buffer, long tickAt) {
         buffer.bytesUsed = EncodeJpeg(grey, width, height, buffer.memory, device.bufferLength);
     }
     buffer.takenAt = tickAt;
-    buffer.sequence = device.sequence++;
+    // Counted in frames of the clock, so that a program sees the ones it missed.
+    buffer.sequence = static_cast<uint32_t>(tick - 1);
     buffer.state = Buffer::done;
 }
 
@@ -242,13 +244,18 @@ void CatchUp(Device& device) {
     long ticks = (now - device.streamStart) / framePeriodNs;
     for (long tick = device.ticksSeen + 1; tick <= ticks && !unplugged; ++tick) {
         long at = device.streamStart + tick * framePeriodNs;
+        bool waiting = false;  // a queued buffer, filled now or by a later frame
         for (unsigned index : device.order) {
             Buffer& buffer = device.buffers[index];
-            if (buffer.state != Buffer::queued || buffer.queuedAt > at) continue;
-            TakePicture(device, buffer, at);
+            if (buffer.state != Buffer::queued) continue;
+            waiting = true;
+            if (buffer.queuedAt > at) continue;
+            TakePicture(device, buffer, tick);
             if (++framesTaken == Config().unplugAfter) unplugged = true;
             break;
         }
+        // The frames of a long time without queued buffers were dropped all alike.
+        if (!waiting) break;
     }
     device.ticksSeen = ticks;
     if (unplugged) {
@@ -422,7 +429,6 @@ int Control(Device& device, unsigned long request, void* argument, std::unique_l
         device.streaming = true;
         device.streamStart = MonotonicNs();
         device.ticksSeen = 0;
-        device.sequence = 0;
         itimerspec clock{};
         clock.it_interval.tv_nsec = framePeriodNs;
         clock.it_value.tv_nsec = framePeriodNs;
