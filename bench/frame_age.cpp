@@ -30,7 +30,8 @@ std::string Fetch(int port, const std::string& path) {
     target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::string answer;
     if (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) {
-        std::string request = "GET /" + path + " HTTP/1.1\r\nAccept: image/*\r\nConnection: keep-alive\r\n\r\n";
+        std::string request =
+            "GET /" + path + " HTTP/1.1\r\nAccept: image/*\r\nConnection: keep-alive\r\n\r\n";
         if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size())) {
             char chunk[65536];
             pollfd one{fd, POLLIN, 0};
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
         size_t body = answer.find("\r\n\r\n");
         cv::Mat grey;
         if (body != std::string::npos && body + 4 < answer.size())
-            grey = cv::imdecode(std::vector<uint8_t>(answer.begin() + long(body) + 4, answer.end()), cv::IMREAD_GRAYSCALE);
+            grey = cv::imdecode(std::vector<uint8_t>(answer.begin() + long(body) + 4, answer.end()),
+                                cv::IMREAD_GRAYSCALE);
         uint32_t stamp = 0;
         if (grey.empty() || !ReadStamp(grey.data, grey.cols, grey.rows, int(grey.step), stamp)) {
             ++unreadable;

@@ -11,7 +11,9 @@
 
 namespace {
 
-std::string NodeOf(int index) { return "/dev/video" + std::to_string(index); }
+std::string NodeOf(int index) {
+    return "/dev/video" + std::to_string(index);
+}
 
 // Whether another program holds the stream: the driver refuses a new format, even the current
 // one, while someone else streams. Setting the current format again changes nothing otherwise.

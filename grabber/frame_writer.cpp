@@ -40,8 +40,9 @@ int WriteFramesUntilGrabFails(cv::VideoCapture& source, const std::string& folde
         // end of the pause every buffer holds a frame from its start. They are passed over, and
         // the read then waits for the next new frame. The count is what the driver granted, which
         // may be more than the one asked for; sources other than cameras say 0.
+        int buffers = static_cast<int>(source.get(cv::CAP_PROP_BUFFERSIZE));
         bool grabbed = true;
-        for (int stale = 0; grabbed && stale < source.get(cv::CAP_PROP_BUFFERSIZE); ++stale) grabbed = source.grab();
+        for (int stale = 0; grabbed && stale < buffers; ++stale) grabbed = source.grab();
         if (!grabbed || !source.read(frame) || frame.empty()) break;
         // A frame that cannot be saved is skipped; the next one may well succeed.
         if (WriteFrame(frame, folder)) ++written;

@@ -35,7 +35,8 @@ public:
         if (pid == 0) {
             setenv("LD_PRELOAD", STANDIN_PRELOAD, 1);
             for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
-            if (!freopen(folder.File("out").c_str(), "w", stdout) || !freopen(folder.File("error").c_str(), "w", stderr) ||
+            if (!freopen(folder.File("out").c_str(), "w", stdout) ||
+                !freopen(folder.File("error").c_str(), "w", stderr) ||
                 chdir(folder.File("work").c_str()) != 0)
                 _exit(127);
             execl(CAPTURE_PROGRAM_PATH, CAPTURE_PROGRAM_PATH, index, static_cast<char*>(nullptr));
@@ -46,7 +47,8 @@ public:
         if (!ended) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
     }
     bool EndsWithin(int milliseconds) {
-        for (auto until = Clock::now() + std::chrono::milliseconds(milliseconds); !ended && Clock::now() < until;) {
+        for (auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
+             !ended && Clock::now() < until;) {
             ended = waitpid(pid, &status, WNOHANG) == pid;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -63,16 +65,18 @@ public:
         std::vector<Frame> frames;
         for (auto until = Clock::now() + std::chrono::milliseconds(milliseconds); Clock::now() < until;) {
             Frame frame;
-            if (Read(frame) && (frames.empty() || frames.back().stamp != frame.stamp)) frames.push_back(frame);
+            if (Read(frame) && (frames.empty() || frames.back().stamp != frame.stamp))
+                frames.push_back(frame);
             std::this_thread::sleep_for(std::chrono::milliseconds(40));
         }
         return frames;
     }
     bool Read(Frame& frame) const {
-        struct stat info{};
+        struct stat info {};
         if (stat(Picture().c_str(), &info) != 0) return false;
         cv::Mat grey = cv::imread(Picture(), cv::IMREAD_GRAYSCALE);
-        if (grey.empty() || !ReadStamp(grey.data, grey.cols, grey.rows, static_cast<int>(grey.step), frame.stamp))
+        if (grey.empty() ||
+            !ReadStamp(grey.data, grey.cols, grey.rows, static_cast<int>(grey.step), frame.stamp))
             return false;
         frame.width = grey.cols;
         frame.height = grey.rows;
@@ -135,11 +139,16 @@ TEST(CaptureDevice, CameraThatCannotBeOpenedSaysWhyFirst) {
         const char* index;
         std::string line;
     } cases[] = {
-        {{"STANDIN_CAMERA_FAULT=busy"}, "0",
+        {{"STANDIN_CAMERA_FAULT=busy"},
+         "0",
          "The camera /dev/video0 is in use by another program: close it and press Start again."},
-        {{"STANDIN_CAMERA_FAULT=denied"}, "0",
-         "No permission to use the camera /dev/video0: add your user to the group video, log in again and press Start."},
-        {{"STANDIN_CAMERA_INDEX=2"}, "3", "No camera with index 3 could be opened (failed check: capture != ((void *)0))"},
+        {{"STANDIN_CAMERA_FAULT=denied"},
+         "0",
+         "No permission to use the camera /dev/video0: add your user to the group video, log in again and "
+         "press Start."},
+        {{"STANDIN_CAMERA_INDEX=2"},
+         "3",
+         "No camera with index 3 could be opened (failed check: capture != ((void *)0))"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -154,7 +163,8 @@ TEST(CaptureDevice, CameraThatCannotBeOpenedSaysWhyFirst) {
 TEST(CaptureDevice, UnpluggedCameraEndsTheProgramWithALineThatSaysSoAndLeavesTheLastFrame) {
     CaptureRun run({"STANDIN_CAMERA_UNPLUG_AFTER=8"});
     ASSERT_TRUE(run.EndsWithin(15000)) << "still running after the camera went";
-    EXPECT_EQ(run.FirstErrorLine(), "The camera /dev/video0 was unplugged: plug it in again and press Start.");
+    EXPECT_EQ(run.FirstErrorLine(),
+              "The camera /dev/video0 was unplugged: plug it in again and press Start.");
     Frame last;
     EXPECT_TRUE(run.Read(last)) << "the last frame is gone";
     EXPECT_EQ(run.Output(), "");

@@ -17,7 +17,9 @@ inline uint32_t WallClockMilliseconds() {
 }
 
 // Milliseconds from the stamp to `nowMs`, both on the wall clock.
-inline int StampAge(uint32_t stamp, uint32_t nowMs) { return static_cast<int>((nowMs - stamp) & stampMask); }
+inline int StampAge(uint32_t stamp, uint32_t nowMs) {
+    return static_cast<int>((nowMs - stamp) & stampMask);
+}
 
 inline void DrawStamp(uint8_t* grey, int width, int height, int stride, uint32_t ms) {
     for (int y = 0; y < height; ++y) {

@@ -167,7 +167,8 @@ Size NearestSize(unsigned width, unsigned height) {
     Size best = Config().sizes.front();
     unsigned long bestDistance = ~0ul;
     for (Size s : Config().sizes) {
-        unsigned long overlap = static_cast<unsigned long>(std::min(s.width, width)) * std::min(s.height, height);
+        unsigned long overlap =
+            static_cast<unsigned long>(std::min(s.width, width)) * std::min(s.height, height);
         unsigned long distance = static_cast<unsigned long>(s.width) * s.height +
                                  static_cast<unsigned long>(width) * height - 2 * overlap;
         if (distance < bestDistance) best = s, bestDistance = distance;
@@ -283,7 +284,8 @@ void FreeBuffers(Device& device) {
 }
 
 int RequestBuffers(Device& device, v4l2_requestbuffers& request) {
-    if (request.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || request.memory != V4L2_MEMORY_MMAP) return Fail(EINVAL);
+    if (request.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || request.memory != V4L2_MEMORY_MMAP)
+        return Fail(EINVAL);
     if (Config().busy || device.streaming) return Fail(EBUSY);
     FreeBuffers(device);
     Log("buffers asked %u", request.count);
@@ -293,13 +295,14 @@ int RequestBuffers(Device& device, v4l2_requestbuffers& request) {
     device.bufferLength = (device.format.sizeimage + page - 1) / page * page;
     size_t total = request.count * device.bufferLength;
     device.memoryFd = memfd_create("standin-camera", MFD_CLOEXEC);
-    if (device.memoryFd < 0 || ftruncate(device.memoryFd, static_cast<off_t>(total)) != 0) return Fail(ENOMEM);
-    void* memory = realMap()(
-        nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, device.memoryFd, 0);
+    if (device.memoryFd < 0 || ftruncate(device.memoryFd, static_cast<off_t>(total)) != 0)
+        return Fail(ENOMEM);
+    void* memory = realMap()(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, device.memoryFd, 0);
     if (memory == MAP_FAILED) return Fail(ENOMEM);
     device.memory = static_cast<uint8_t*>(memory);
     device.buffers.assign(request.count, Buffer{});
-    for (unsigned i = 0; i < request.count; ++i) device.buffers[i].memory = device.memory + i * device.bufferLength;
+    for (unsigned i = 0; i < request.count; ++i)
+        device.buffers[i].memory = device.memory + i * device.bufferLength;
     request.capabilities = V4L2_BUF_CAP_SUPPORTS_MMAP;
     return 0;
 }
@@ -399,11 +402,11 @@ int Control(Device& device, unsigned long request, void* argument, std::unique_l
         parm->parm.capture.readbuffers = 0;
         return 0;
     }
-    case VIDIOC_REQBUFS:
-        return RequestBuffers(device, *static_cast<v4l2_requestbuffers*>(argument));
+    case VIDIOC_REQBUFS: return RequestBuffers(device, *static_cast<v4l2_requestbuffers*>(argument));
     case VIDIOC_QUERYBUF: {
         auto* buffer = static_cast<v4l2_buffer*>(argument);
-        if (buffer->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buffer->index >= device.buffers.size()) return Fail(EINVAL);
+        if (buffer->type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buffer->index >= device.buffers.size())
+            return Fail(EINVAL);
         DescribeBuffer(device, buffer->index, *buffer);
         return 0;
     }
@@ -420,10 +423,10 @@ int Control(Device& device, unsigned long request, void* argument, std::unique_l
         DescribeBuffer(device, buffer->index, *buffer);
         return 0;
     }
-    case VIDIOC_DQBUF:
-        return DequeueBuffer(device, *static_cast<v4l2_buffer*>(argument), held);
+    case VIDIOC_DQBUF: return DequeueBuffer(device, *static_cast<v4l2_buffer*>(argument), held);
     case VIDIOC_STREAMON: {
-        if (*static_cast<int*>(argument) != V4L2_BUF_TYPE_VIDEO_CAPTURE || device.buffers.empty()) return Fail(EINVAL);
+        if (*static_cast<int*>(argument) != V4L2_BUF_TYPE_VIDEO_CAPTURE || device.buffers.empty())
+            return Fail(EINVAL);
         if (config.busy) return Fail(EBUSY);
         if (device.streaming) return 0;
         device.streaming = true;
@@ -446,8 +449,7 @@ int Control(Device& device, unsigned long request, void* argument, std::unique_l
     case VIDIOC_QUERYMENU:
         // A camera without adjustable controls answers every control id as unknown.
         return Fail(EINVAL);
-    default:
-        return Fail(ENOTTY);
+    default: return Fail(ENOTTY);
     }
 }
 
@@ -529,8 +531,10 @@ int ioctl(int fd, unsigned long request, ...) {
             int result = unplugged ? Fail(ENODEV) : Control(found->second, request, argument, held);
             int error = errno;
             const char* name = RequestName(request);
-            if (name) Log("ioctl %s -> %s", name, result == 0 ? "0" : strerror(error));
-            else Log("ioctl %#lx -> %s", request, result == 0 ? "0" : strerror(error));
+            if (name)
+                Log("ioctl %s -> %s", name, result == 0 ? "0" : strerror(error));
+            else
+                Log("ioctl %#lx -> %s", request, result == 0 ? "0" : strerror(error));
             errno = error;
             return result;
         }
@@ -544,7 +548,8 @@ void* mmap(void* address, size_t length, int protection, int flags, int fd, off_
         auto found = devices.find(fd);
         if (found != devices.end()) {
             Device& device = found->second;
-            Log("mmap length=%zu offset=%ld prot=%#x flags=%#x", length, static_cast<long>(offset), protection, flags);
+            Log("mmap length=%zu offset=%ld prot=%#x flags=%#x", length, static_cast<long>(offset),
+                protection, flags);
             if (device.memoryFd < 0 || offset < 0 || device.bufferLength == 0 ||
                 static_cast<size_t>(offset) % device.bufferLength != 0 ||
                 static_cast<size_t>(offset) / device.bufferLength >= device.buffers.size() ||
