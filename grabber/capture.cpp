@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "grabber/camera_fault.h"
 #include "grabber/frame_writer.h"
 
 int main(int argc, char** argv) {
@@ -13,15 +14,16 @@ int main(int argc, char** argv) {
     // The library's own warnings would otherwise come before our diagnostic line, and only the
     // first line reaches the user.
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-    cv::VideoCapture camera(index);
+    // Named, because left to choose OpenCV tries a GStreamer pipeline first where that is
+    // installed, and the pipeline fails outright on a camera without 320 x 240.
+    cv::VideoCapture camera(index, cv::CAP_V4L2);
     if (!camera.isOpened()) {
-        std::fprintf(stderr,
-                     "No camera with index %d could be opened (failed check: capture != ((void *)0))\n",
-                     index);
+        std::fprintf(stderr, "%s\n", DescribeOpenFailure(index).c_str());
         return 1;
     }
     RequestFrameSize(camera);
     WriteFramesUntilGrabFails(camera, "");
-    // The camera was lost or stopped delivering.
+    camera.release();
+    std::fprintf(stderr, "%s\n", DescribeLostCamera(index).c_str());
     return 1;
 }

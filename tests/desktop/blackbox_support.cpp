@@ -18,13 +18,13 @@ bool DisplayAnswers(const std::string& name) {
 
 }  // namespace
 
-DesktopRun::DesktopRun(const std::string& settings) {
+DesktopRun::DesktopRun(const std::string& settings, const std::string& programPath) {
     // Now and then a fresh Xvfb reports its number and yet takes no client; another one is taken.
     for (int attempt = 0; attempt < 3 && !display; ++attempt) {
         display = std::make_unique<PrivateDisplay>();
         if (!display->ok() || !DisplayAnswers(display->name())) display.reset();
     }
-    WriteFileText(folder.File("lumora"), ReadFileText(LUMORA_STANDIN_PATH));
+    WriteFileText(folder.File("lumora"), ReadFileText(programPath.empty() ? LUMORA_STANDIN_PATH : programPath));
     chmod(folder.File("lumora").c_str(), 0755);
     if (!settings.empty()) WriteFileText(SettingsFile(), settings);
 }

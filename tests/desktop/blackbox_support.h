@@ -13,8 +13,9 @@
 
 class DesktopRun {
 public:
-    // An empty settings text means no settings.ini at all.
-    explicit DesktopRun(const std::string& settings);
+    // An empty settings text means no settings.ini at all; an empty program path the program
+    // with the stand-in camera inside.
+    explicit DesktopRun(const std::string& settings, const std::string& programPath = "");
     ~DesktopRun();
     DesktopRun(const DesktopRun&) = delete;
     DesktopRun& operator=(const DesktopRun&) = delete;
