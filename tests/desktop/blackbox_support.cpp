@@ -1,12 +1,16 @@
 // The user's side of the black-box tests: process, display, xdotool, python3-xlib and ImageMagick.
 #include "tests/desktop/blackbox_support.h"
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
+
+#include "core/platform.h"
 
 namespace {
 
@@ -103,6 +107,15 @@ void DesktopRun::Click(const std::string& window, int x, int y) {
                display->name());
 }
 
+std::string DesktopRun::FieldText(const std::string& window, int x, int y) {
+    // Three clicks select the whole line of an entry, read-only ones included. Raised first: a
+    // window opened since (a browser) may cover it, and no window manager brings it back.
+    RunCommand({"xdotool", "windowraise", window, "mousemove", "--window", window, std::to_string(x), std::to_string(y),
+                "click", "--repeat", "3", "--delay", "60", "1"},
+               display->name());
+    return PrimarySelectionText(display->name());
+}
+
 void DesktopRun::Type(const std::string& window, const std::string& text) {
     RunCommand({"xdotool", "type", "--window", window, "--delay", "20", text}, display->name());
 }
@@ -156,4 +169,51 @@ bool ProcessRunsIn(const std::string& folder) {
         if (!unreadable && (cwd == folder || cwd == folder + " (deleted)")) return true;
     }
     return false;
+}
+
+std::string StoredSettings(int port, const std::string& language) {
+    return "language = " + language + "\nusername = anna\npassword = " +
+           Sha1Hex(std::string("pw")) + "\nserver = 0\nhide = 0\nipcheck = 0\nport = " +
+           std::to_string(port) + "\ndevice = 0\n";
+}
+
+// The echo port is fixed in the test build; a connection that closed there shortly before (from
+// another test) keeps it in TIME_WAIT for up to a minute.
+std::unique_ptr<LoopbackHttpServer> OpenEchoService() {
+    std::unique_ptr<LoopbackHttpServer> echo;
+    WaitUntil(
+        [&] {
+            echo = std::make_unique<LoopbackHttpServer>("127.0.0.1", LUMORA_TEST_SERVICE_PORT);
+            return echo->ok();
+        },
+        70000);
+    return echo;
+}
+
+void ServeAddress(LoopbackHttpServer& echo, const std::string& address) {
+    ScriptedReply reply;
+    // Held open until the program closes first, so that TIME_WAIT stays on its side, not here.
+    reply.holdMilliseconds = 5000;
+    reply.pieces = {HttpAnswer("HTTP/1.1 200 OK",
+                               {"Content-Type: text/plain",
+                                "Content-Length: " + std::to_string(address.size() + 2)},
+                               address + "\r\n")};
+    echo.SetReply(reply);
+}
+
+void CloseAndExpectCleanEnd(DesktopRun& run, const std::string& main, pid_t helper,
+                            const std::string& workDir) {
+    run.CloseWindow(main);
+    int status = -1;
+    ASSERT_TRUE(run.WaitForExit(10000, status)) << "the program did not end after closing";
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (helper > 0) {
+        EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(helper); }, 3000));
+    }
+    if (!workDir.empty()) {
+        EXPECT_FALSE(std::filesystem::exists(workDir)) << workDir;
+        // The stand-in camera's own short-lived children end within their half-second step.
+        EXPECT_TRUE(WaitUntil([&] { return !ProcessRunsIn(workDir); }, 3000));
+    }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/address/loopback_http_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tray/session_support.h"
 
@@ -34,6 +35,8 @@ public:
     // A visible window with that title, of any size.
     std::string WaitForWindowNamed(const std::string& title, int limitMilliseconds = 10000);
     bool WindowGone(const std::string& window, int limitMilliseconds = 5000);
+    // The text of the entry at that point of the window, as a user selects it all to copy it.
+    std::string FieldText(const std::string& window, int x, int y);
     // A left click at a point inside the window.
     void Click(const std::string& window, int x, int y);
     void Type(const std::string& window, const std::string& text);
@@ -60,3 +63,17 @@ bool ProcessRunsIn(const std::string& folder);
 
 // The window's inner size as xdotool reports it.
 bool WindowSize(const std::string& display, const std::string& window, int& width, int& height);
+
+// A settings.ini of a run that has been set up before: user anna, password "pw", server not
+// started at start-up, the address not checked.
+std::string StoredSettings(int port, const std::string& language = "English");
+
+// The address-echo service that the test build of the program asks, on its fixed port.
+std::unique_ptr<LoopbackHttpServer> OpenEchoService();
+// Makes the echo service answer every request with that address.
+void ServeAddress(LoopbackHttpServer& echo, const std::string& address);
+
+// Closes the main window and checks that the program ended with 0, its helper and working
+// directory with it.
+void CloseAndExpectCleanEnd(DesktopRun& run, const std::string& main, pid_t helper,
+                            const std::string& workDir);

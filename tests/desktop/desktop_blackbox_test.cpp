@@ -34,12 +34,6 @@ constexpr int cancelX = 240, cancelY = 270;
 // The address-echo service the test build of the program asks.
 constexpr uint16_t echoPort = LUMORA_TEST_SERVICE_PORT;
 
-std::string StoredSettings(int port, const std::string& language = "English") {
-    return "language = " + language + "\nusername = anna\npassword = " +
-           Sha1Hex(std::string("pw")) + "\nserver = 0\nhide = 0\nipcheck = 0\nport = " +
-           std::to_string(port) + "\ndevice = 0\n";
-}
-
 bool IsPicture(const std::string& answer) {
     return answer.find("Content-Type: image/jpeg") != std::string::npos &&
            BodyOf(answer).rfind("\xFF\xD8", 0) == 0 && BodyOf(answer).find("frame ") != std::string::npos;
@@ -56,49 +50,6 @@ struct StandInFirefox {
     }
     std::string Path() const { return "PATH=" + bin.path() + ":/usr/bin:/bin"; }
 };
-
-// The echo port is fixed in the test build; a connection that closed there shortly before (from
-// another test) keeps it in TIME_WAIT for up to a minute.
-std::unique_ptr<LoopbackHttpServer> OpenEchoService() {
-    std::unique_ptr<LoopbackHttpServer> echo;
-    WaitUntil(
-        [&] {
-            echo = std::make_unique<LoopbackHttpServer>("127.0.0.1", echoPort);
-            return echo->ok();
-        },
-        70000);
-    return echo;
-}
-
-void ServeAddress(LoopbackHttpServer& echo, const std::string& address) {
-    ScriptedReply reply;
-    // Held open until the program closes first, so that TIME_WAIT stays on its side, not here.
-    reply.holdMilliseconds = 5000;
-    reply.pieces = {HttpAnswer("HTTP/1.1 200 OK",
-                               {"Content-Type: text/plain",
-                                "Content-Length: " + std::to_string(address.size() + 2)},
-                               address + "\r\n")};
-    echo.SetReply(reply);
-}
-
-// Closes the main window and checks that the program ended with 0, its helper and working
-// directory with it.
-void CloseAndExpectCleanEnd(DesktopRun& run, const std::string& main, pid_t helper,
-                            const std::string& workDir) {
-    run.CloseWindow(main);
-    int status = -1;
-    ASSERT_TRUE(run.WaitForExit(10000, status)) << "the program did not end after closing";
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    if (helper > 0) {
-        EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(helper); }, 3000));
-    }
-    if (!workDir.empty()) {
-        EXPECT_FALSE(std::filesystem::exists(workDir)) << workDir;
-        // The stand-in camera's own short-lived children end within their half-second step.
-        EXPECT_TRUE(WaitUntil([&] { return !ProcessRunsIn(workDir); }, 3000));
-    }
-}
 
 }  // namespace
 
@@ -211,6 +162,7 @@ TEST(DesktopBlackBox, PreviewWithoutFirefoxSaysSo) {
     std::unique_ptr<LoopbackHttpServer> echo = OpenEchoService();
     ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
     ServeAddress(*echo, "127.0.0.3");
+    // Only this empty folder on PATH: /usr/bin holds a real Firefox on a machine set up for testing.
     TempDir emptyBin;
     int port = FindFreePort();
     DesktopRun run(StoredSettings(port));

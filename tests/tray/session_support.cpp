@@ -1,6 +1,7 @@
 #include "tests/tray/session_support.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -239,6 +241,35 @@ bool ProcessAlive(pid_t pid) {
            stat[close + 2] != 'X';
 }
 
+bool KillProcessTree(pid_t root, int limitMilliseconds) {
+    std::vector<pid_t> tree{root};
+    kill(root, SIGSTOP);
+    // A process stops only on its way out of the kernel, so a fork under way still completes:
+    // the walk is repeated until a pass finds nobody new.
+    for (int pass = 0, grown = 1; grown && pass < 20; ++pass) {
+        grown = 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (size_t i = 0; i < tree.size(); ++i)
+            for (pid_t child : ChildrenOf(tree[i]))
+                if (std::find(tree.begin(), tree.end(), child) == tree.end()) {
+                    kill(child, SIGSTOP);
+                    tree.push_back(child);
+                    grown = 1;
+                }
+    }
+    for (pid_t pid : tree) kill(pid, SIGKILL);
+    return WaitUntil(
+        [&] {
+            bool gone = true;
+            for (pid_t pid : tree) {
+                waitpid(pid, nullptr, WNOHANG);
+                if (PathExists("/proc/" + std::to_string(pid))) gone = false;
+            }
+            return gone;
+        },
+        limitMilliseconds);
+}
+
 std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds) {
     std::vector<pid_t> threads;
     char timeout[32];
@@ -271,6 +302,41 @@ void CloseLikeWindowManager(const std::string& display, const std::string& windo
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(connection, event.xclient.window, False, NoEventMask, &event);
     XCloseDisplay(connection);
+}
+
+std::string PrimarySelectionText(const std::string& display) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection) return {};
+    Window requestor = XCreateSimpleWindow(connection, DefaultRootWindow(connection), 0, 0, 1, 1, 0, 0, 0);
+    Atom property = XInternAtom(connection, "LUMORA_TEST_SELECTION", False);
+    XConvertSelection(connection, XA_PRIMARY, XInternAtom(connection, "UTF8_STRING", False), property,
+                      requestor, CurrentTime);
+    XFlush(connection);
+    std::string text;
+    WaitUntil(
+        [&] {
+            while (XPending(connection)) {
+                XEvent event;
+                XNextEvent(connection, &event);
+                if (event.type != SelectionNotify || event.xselection.requestor != requestor) continue;
+                Atom type;
+                int format;
+                unsigned long count, left;
+                unsigned char* data = nullptr;
+                if (event.xselection.property != None &&
+                    XGetWindowProperty(connection, requestor, property, 0, 4096, True, AnyPropertyType,
+                                       &type, &format, &count, &left, &data) == Success && data) {
+                    text.assign(reinterpret_cast<char*>(data), count);
+                    XFree(data);
+                }
+                return true;
+            }
+            return false;
+        },
+        3000);
+    XDestroyWindow(connection, requestor);
+    XCloseDisplay(connection);
+    return text;
 }
 
 bool WindowInsideTray(const std::string& display, const std::string& window) {

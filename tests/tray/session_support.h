@@ -80,6 +80,10 @@ std::vector<pid_t> ChildrenOf(pid_t parent);
 std::vector<std::string> CommandLineOf(pid_t pid);
 // True while the process exists and has not ended (a zombie counts as ended).
 bool ProcessAlive(pid_t pid);
+// Ends the process and every process below it (held still first, so that none forks unseen) and
+// waits until each is reaped; a descendant that lost its parent is reaped here when this process
+// is their subreaper. False when one outlived the time.
+bool KillProcessTree(pid_t root, int limitMilliseconds = 10000);
 // Thread ids of the process whose current system call is poll(2) with the given timeout; the
 // server thread is the one thread that waits in 100 ms steps.
 std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds);
@@ -88,6 +92,8 @@ bool SignalThread(pid_t pid, pid_t thread, int signal);
 
 // Sends the window the close request a window manager sends for its close button.
 void CloseLikeWindowManager(const std::string& display, const std::string& window);
+// The text of the display's PRIMARY selection (what was last selected), "" when nobody owns it.
+std::string PrimarySelectionText(const std::string& display);
 // Whether the window sits inside the tray manager's panel (docked).
 bool WindowInsideTray(const std::string& display, const std::string& window);
 
