@@ -237,3 +237,29 @@ TEST_F(Download, FileThatCannotBeCreatedFails) {
 }
 
 }  // namespace
+
+TEST_F(Download, TricklingAnswerEndsTenSecondsAfterTheCallWhateverItsFraming) {
+    for (std::string head : {"HTTP/1.1 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\n"}) {
+        SCOPED_TRACE(head);
+        // A byte every 0.6 s: each one comes well within every limit of a single receive.
+        std::vector<std::string> pieces{head + "1"};
+        pieces.resize(24, "1");
+        Reply(pieces, 600, 0);
+        Clock::time_point start = Clock::now();
+        ASSERT_TRUE(Fetch());
+        double seconds = SecondsSince(start);
+        EXPECT_GE(seconds, 9.0);
+        EXPECT_LT(seconds, 10.5);
+        EXPECT_GE(ReadFileText(out).size(), 10u);
+    }
+}
+
+TEST_F(Download, KeepsAtMost64KiBOfTheBody) {
+    std::string body(100000, 'a');
+    Reply({HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 100000"}, body)});
+    ASSERT_TRUE(Fetch());
+    EXPECT_EQ(ReadFileText(out), body.substr(0, 65536));
+    Reply({"HTTP/1.1 200 OK\r\n\r\n" + body}, 0, 0);
+    ASSERT_TRUE(Fetch());
+    EXPECT_EQ(ReadFileText(out).size(), 65536u);
+}
