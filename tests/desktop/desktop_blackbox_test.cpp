@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -285,6 +286,10 @@ TEST(DesktopBlackBox, AddressCheckAtStartUpShowsTheWindowMeanwhileAndEndsWithinT
     auto asked = Clock::now();
     std::string main = run.WaitForWindow(title, mainWidth, mainHeight, 3000);
     ASSERT_FALSE(main.empty()) << "the window is not on the screen while the service is asked";
+    // Drawn, not just mapped: an undrawn window is its background colour alone.
+    std::string colours = RunCommand(
+        {"sh", "-c", "import -window " + main + " png:- | convert png:- -format %k info:"}, run.DisplayName());
+    EXPECT_GT(std::atoi(colours.c_str()), 4) << colours;
     EXPECT_LT(Clock::now() - asked, std::chrono::seconds(8)) << "found only after the check";
     // Once the check has given up the window answers again.
     run.Click(main, settingsX, settingsY);
