@@ -11,6 +11,7 @@
 #include "capturectl/capture_reason.h"
 #include "capturectl/process_runner.h"
 #include "core/constants.h"
+#include "core/fault_stack.h"
 #include "core/program_state.h"
 
 namespace {
@@ -20,6 +21,7 @@ constexpr std::chrono::milliseconds passDelay{500};
 std::atomic<bool> captureThreadAlive{false};
 
 void* RunCaptureThread(void*) {
+    ThreadFaultStack faultStack;
     CaptureThread(0);
     captureThreadAlive.store(false, std::memory_order_release);
     return nullptr;
@@ -54,6 +56,11 @@ void CaptureThread(int) {
 
 void CreateCaptureThread() {
     if (captureThreadAlive.exchange(true, std::memory_order_acq_rel)) return;
+    // A failure of an earlier helper that was never reported (it ended while no server ran) is
+    // not this thread's: the main loop must not show it, nor stop the server for it, nor lose
+    // the new helper's handle by clearing it afterwards.
+    programState.captureError.clear();
+    programState.helperProcess.store(0, std::memory_order_release);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);

@@ -14,6 +14,7 @@
 #include <cerrno>
 
 #include "capturectl/process_runner.h"
+#include "core/fault_stack.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ void DrainUntilEnd(ProcessRecord& record, int pidFd) {
 }
 
 void* WatchChild(void* argument) {
+    ThreadFaultStack faultStack;
     auto* owned = static_cast<std::shared_ptr<ProcessRecord>*>(argument);
     std::shared_ptr<ProcessRecord> record = std::move(*owned);
     delete owned;

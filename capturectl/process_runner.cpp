@@ -89,6 +89,18 @@ struct Pipe {
     }
 };
 
+// The child changes to its directory before it executes the file: a path relative to ours would
+// then name another file, or none.
+std::string AbsolutePath(const std::string& file) {
+    if (file.empty() || file[0] == '/') return file;
+    std::vector<char> directory(4096);
+    while (!getcwd(directory.data(), directory.size())) {
+        if (errno != ERANGE) return file;
+        directory.resize(directory.size() * 2);
+    }
+    return std::string(directory.data()) + "/" + file;
+}
+
 // Between fork and exec only async-signal-safe calls: everything is prepared beforehand.
 pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
                  const std::string& directory, int outputFd, int errorFd, bool endWithProgram) {
@@ -130,9 +142,14 @@ pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
 
 int32_t RunProcess(const std::string& program, const std::string& arguments,
                    const std::string& directory, int options) {
-    std::string file = FindProgram(program);
+    return RunProgram(program, SplitArguments(arguments), directory, options);
+}
+
+int32_t RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& directory, int options) {
+    std::string file = AbsolutePath(FindProgram(program));
     if (file.empty()) return 0;
-    std::vector<std::string> words = SplitArguments(arguments);
+    std::vector<std::string> words = arguments;
     words.insert(words.begin(), program);
 
     bool keep = options & processKeepHandle;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Options of RunProcess, combined with |.
 enum : int {
@@ -23,6 +24,10 @@ enum : int {
 // program is not found or nothing could be started. The output options take effect only
 // together with processKeepHandle: without a handle there is nobody to read the pipes.
 int32_t RunProcess(const std::string& program, const std::string& arguments,
+                   const std::string& directory, int options);
+// The same with the arguments already separate: each reaches the program as it is, blanks and
+// quotes included (a web address that must stay one argument, whatever it holds).
+int32_t RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& directory, int options);
 
 // With standard output connected: true until it has ended, then waits (at most about a second)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/constants.h"
+#include "core/end_signals.h"
 #include "core/fatal_error.h"
 #include "core/startup.h"
 #include "desktop/event_loop.h"
@@ -17,12 +18,12 @@ extern const std::size_t iconImageSize;
 
 namespace {
 
-// Without a display the settings dialog and the main window cannot open, so the program ends
-// through its normal shutdown; the one line says why nothing appeared.
+// Without a display there is nothing the program could do: it ends before start-up has made
+// anything in the temporary directory, and the one line says why nothing appeared.
 bool StartToolkit(int& argc, char**& argv) {
-    bool started = InitGadgets(argc, argv);
-    if (!started) std::fputs("lumora: cannot open the display\n", stderr);
-    return started;
+    if (InitGadgets(argc, argv)) return true;
+    std::fputs("lumora: cannot open the display\n", stderr);
+    std::_Exit(1);
 }
 
 void LoadInterfaceFont() { LoadGadgetFont(interfaceFont, defaultFontName, defaultFontSize); }
@@ -40,12 +41,9 @@ int main(int argc, char** argv) {
     desktop.startToolkit = StartToolkit;
     desktop.loadFont = LoadInterfaceFont;
     desktop.decodeIcon = DecodeIcon;
+    EndProgramOnTerminationSignals();
     StartUp(argc, argv, desktop);
     EndProgramOnLostDisplay();
     MainEventLoop();
-    int status = ShutDown();
-    // The server and capture threads are never joined and may still be running: the process ends
-    // here, without the static destructors that would free what those threads use under them.
-    std::fflush(nullptr);
-    std::_Exit(status);
+    EndProgram();
 }

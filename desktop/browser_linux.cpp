@@ -2,4 +2,5 @@
 #include "capturectl/process_runner.h"
 #include "desktop/browser.h"
 
-bool OpenInBrowser(const std::string& address) { return RunProcess("firefox", address, "", 0) != 0; }
+// The address goes as one argument, never split: a blank in it must not become a browser option.
+bool OpenInBrowser(const std::string& address) { return RunProgram("firefox", {address}, "", 0) != 0; }

@@ -8,11 +8,14 @@
 #include "desktop/server_control.h"
 #include "web/server_thread.h"
 
+// The watching follows the server, whatever came before: a press that failed to start it must
+// not leave the flag the other way round for the next one. A camera is only taken into use for a
+// server that runs; a failed Start makes no capture thread, whose helper could otherwise fail
+// unseen behind the pause and be reported against the next good Start.
 void PaceCaptureAfterPress(MainLoopState& loop) {
-    if (CaptureThreadAlive())
-        loop.capturePaused = loop.capturePaused == 0 ? 1 : 0;
-    else
-        CreateCaptureThread();
+    bool serving = ServerThreadAlive();
+    loop.capturePaused = serving ? 0 : 1;
+    if (serving && !CaptureThreadAlive()) CreateCaptureThread();
 }
 
 void StartCaptureWithServer() { CreateCaptureThread(); }

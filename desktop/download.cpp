@@ -1,4 +1,4 @@
-// A plain HTTP/1.1 GET whose answer body is written to a file, with fixed time limits.
+// A plain HTTP/1.1 GET whose answer body is written to a file, within one time limit as a whole.
 // The answer is consumed in pieces of at most 2048 bytes; nothing is kept beyond the head.
 #include "desktop/download.h"
 
@@ -16,13 +16,45 @@ using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
 
 constexpr size_t pieceSize = 2048;
-constexpr int connectLimit = 10000;
-constexpr int sendLimit = 10000;
+// The whole download, from the lookup of the host to the last byte kept, however slowly the
+// answer trickles in: the main window does not react meanwhile.
+constexpr int wholeLimit = 10000;
+// What is kept of the body; an answer that goes on is cut there and counts as done.
+constexpr uint64_t keptLimit = 64 * 1024;
 constexpr int sendWait = 50;
-constexpr int receiveLimit = 10000;
 constexpr int receivePoll = 100;
 // Without a length the end of the body is only known when the sender stops; it gets this long.
 constexpr int trailingLimit = 1000;
+
+class Deadline {
+public:
+    explicit Deadline(int limitMilliseconds) : end_(Clock::now() + Milliseconds(limitMilliseconds)) {}
+    // What is left of the time, at most `limit` milliseconds; 0 once it is over.
+    int Within(int limitMilliseconds) const {
+        auto left = std::chrono::duration_cast<Milliseconds>(end_ - Clock::now()).count();
+        return int(std::max<long long>(0, std::min<long long>(left, limitMilliseconds)));
+    }
+    int Left() const { return Within(wholeLimit); }
+
+private:
+    Clock::time_point end_;
+};
+
+// The answer file, which takes no more than keptLimit bytes.
+class BodyFile {
+public:
+    explicit BodyFile(std::FILE* file) : file_(file) {}
+    void Write(const char* data, size_t size) {
+        size_t take = size_t(std::min<uint64_t>(size, keptLimit - kept_));
+        if (take > 0) std::fwrite(data, 1, take, file_);
+        kept_ += take;
+    }
+    bool Full() const { return kept_ >= keptLimit; }
+
+private:
+    std::FILE* file_;
+    uint64_t kept_ = 0;
+};
 
 class SocketGuard {
 public:
@@ -35,8 +67,7 @@ private:
     SocketHandle socket_;
 };
 
-bool SendWhole(SocketHandle socket, const std::string& data) {
-    Clock::time_point deadline = Clock::now() + Milliseconds(sendLimit);
+bool SendWhole(SocketHandle socket, const std::string& data, const Deadline& deadline) {
     size_t done = 0;
     while (done < data.size()) {
         long sent = SendSocket(socket, data.data() + done, data.size() - done);
@@ -45,24 +76,25 @@ bool SendWhole(SocketHandle socket, const std::string& data) {
             done += size_t(sent);
             continue;
         }
-        if (Clock::now() >= deadline) return false;
-        WaitWritable(socket, sendWait);
+        if (deadline.Left() == 0) return false;
+        WaitWritable(socket, deadline.Within(sendWait));
     }
     return true;
 }
 
-// What arrives within the limit, at most `size` bytes; 0 when the peer closed, the socket failed
-// or nothing came in time.
-size_t ReceiveWithin(SocketHandle socket, char* buffer, size_t size, int limitMilliseconds) {
-    Clock::time_point deadline = Clock::now() + Milliseconds(limitMilliseconds);
+// What arrives within the limit and the whole download's time, at most `size` bytes; 0 when the
+// peer closed, the socket failed or nothing came in time.
+size_t ReceiveWithin(SocketHandle socket, char* buffer, size_t size, const Deadline& whole,
+                     int limitMilliseconds = wholeLimit) {
+    Deadline step(whole.Within(limitMilliseconds));
     for (;;) {
         long received = ReceiveSocket(socket, buffer, size);
         if (received > 0) return size_t(received);
         if (received != socketWouldBlock) return 0;
-        auto left = std::chrono::duration_cast<Milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return 0;
+        int left = step.Within(receivePoll);
+        if (left == 0) return 0;
         SocketWatch watch{socket, false};
-        WaitReadable(&watch, 1, int(std::min<long long>(left, receivePoll)));
+        WaitReadable(&watch, 1, left);
     }
 }
 
@@ -127,20 +159,17 @@ bool ParseAnswerHead(std::string_view data, bool peerGone, AnswerHead& head) {
     }
 }
 
-void WriteBytes(std::FILE* file, const char* data, size_t size) {
-    if (size > 0) std::fwrite(data, 1, size, file);
-}
-
-void WriteLengthBody(SocketHandle socket, std::string_view received, uint64_t length, std::FILE* file) {
+void WriteLengthBody(SocketHandle socket, std::string_view received, uint64_t length, BodyFile& file,
+                     const Deadline& deadline) {
     size_t first = size_t(std::min<uint64_t>(received.size(), length));
-    WriteBytes(file, received.data(), first);
+    file.Write(received.data(), first);
     uint64_t written = first;
     char piece[pieceSize];
-    while (written < length) {
+    while (written < length && !file.Full()) {
         size_t want = size_t(std::min<uint64_t>(pieceSize, length - written));
-        size_t got = ReceiveWithin(socket, piece, want, receiveLimit);
+        size_t got = ReceiveWithin(socket, piece, want, deadline);
         if (got == 0) return;
-        WriteBytes(file, piece, got);
+        file.Write(piece, got);
         written += got;
     }
 }
@@ -150,8 +179,8 @@ void WriteLengthBody(SocketHandle socket, std::string_view received, uint64_t le
 // ends the body.
 class ChunkDecoder {
 public:
-    explicit ChunkDecoder(std::FILE* file) : file_(file) {}
-    bool done() const { return stage_ == Stage::Done; }
+    explicit ChunkDecoder(BodyFile& file) : file_(file) {}
+    bool done() const { return stage_ == Stage::Done || file_.Full(); }
 
     void Feed(const char* data, size_t size) {
         size_t at = 0;
@@ -170,7 +199,7 @@ public:
                 break;
             case Stage::Data: {
                 size_t take = size_t(std::min<uint64_t>(left_, size - at));
-                WriteBytes(file_, data + at, take);
+                file_.Write(data + at, take);
                 at += take;
                 left_ -= take;
                 if (left_ == 0) stage_ = Stage::DataEnd;
@@ -216,28 +245,34 @@ private:
         pastDigits_ = false;
     }
 
-    std::FILE* file_;
+    BodyFile& file_;
     Stage stage_ = Stage::Size;
     uint64_t left_ = 0;
     bool pastDigits_ = false;
     bool tooLarge_ = false;
 };
 
-void WriteChunkedBody(SocketHandle socket, std::string_view received, std::FILE* file) {
+void WriteChunkedBody(SocketHandle socket, std::string_view received, BodyFile& file,
+                      const Deadline& deadline) {
     ChunkDecoder decoder(file);
     decoder.Feed(received.data(), received.size());
     char piece[pieceSize];
     while (!decoder.done()) {
-        size_t got = ReceiveWithin(socket, piece, pieceSize, receiveLimit);
+        size_t got = ReceiveWithin(socket, piece, pieceSize, deadline);
         if (got == 0) return;
         decoder.Feed(piece, got);
     }
 }
 
-void WriteBodyUntilClose(SocketHandle socket, std::string_view received, std::FILE* file) {
-    WriteBytes(file, received.data(), received.size());
+void WriteBodyUntilClose(SocketHandle socket, std::string_view received, BodyFile& file,
+                         const Deadline& deadline) {
+    file.Write(received.data(), received.size());
     char piece[pieceSize];
-    while (size_t got = ReceiveWithin(socket, piece, pieceSize, trailingLimit)) WriteBytes(file, piece, got);
+    while (!file.Full()) {
+        size_t got = ReceiveWithin(socket, piece, pieceSize, deadline, trailingLimit);
+        if (got == 0) return;
+        file.Write(piece, got);
+    }
 }
 
 }  // namespace
@@ -272,22 +307,23 @@ std::string FormatDownloadRequest(const DownloadAddress& parts) {
 }
 
 bool DownloadToFile(const std::string& address, const std::string& filePath) {
+    Deadline deadline(wholeLimit);
     DownloadAddress parts;
     if (!SplitDownloadAddress(address, parts)) return false;
-    SocketHandle socket = ConnectSocket(parts.host, parts.port, connectLimit);
+    SocketHandle socket = ConnectSocket(parts.host, parts.port, deadline.Left());
     if (socket == noSocket) return false;
     SocketGuard guard(socket);
-    if (!SendWhole(socket, FormatDownloadRequest(parts))) return false;
+    if (!SendWhole(socket, FormatDownloadRequest(parts), deadline)) return false;
 
     char piece[pieceSize];
-    size_t got = ReceiveWithin(socket, piece, pieceSize, receiveLimit);
+    size_t got = ReceiveWithin(socket, piece, pieceSize, deadline);
     if (got == 0) return false;
     std::string head(piece, got);
     bool peerGone = false;
     AnswerHead answer;
     while (!ParseAnswerHead(head, peerGone, answer)) {
         if (head.size() >= pieceSize) return false;
-        got = ReceiveWithin(socket, piece, pieceSize - head.size(), receiveLimit);
+        got = ReceiveWithin(socket, piece, pieceSize - head.size(), deadline);
         if (got == 0) peerGone = true;
         head.append(piece, got);
     }
@@ -295,10 +331,11 @@ bool DownloadToFile(const std::string& address, const std::string& filePath) {
 
     std::FILE* file = CreateDownloadFile(filePath);
     if (!file) return false;
+    BodyFile body(file);
     std::string_view received = std::string_view(head).substr(answer.bodyStart);
-    if (answer.hasLength) WriteLengthBody(socket, received, answer.length, file);
-    else if (answer.chunked) WriteChunkedBody(socket, received, file);
-    else WriteBodyUntilClose(socket, received, file);
+    if (answer.hasLength) WriteLengthBody(socket, received, answer.length, body, deadline);
+    else if (answer.chunked) WriteChunkedBody(socket, received, body, deadline);
+    else WriteBodyUntilClose(socket, received, body, deadline);
     std::fclose(file);
     return true;
 }

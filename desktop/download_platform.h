@@ -7,8 +7,8 @@
 
 #include "web/socket_seam.h"
 
-// Resolves the host (IPv4) and connects within the time limit; the socket is then non-blocking.
-// noSocket when the host is unknown or no connection is made in time.
+// Resolves the host (IPv4) and connects, both within the time limit; the socket is then
+// non-blocking. noSocket when the host is unknown or no connection is made in time.
 SocketHandle ConnectSocket(const std::string& host, uint16_t port, int limitMilliseconds);
 
 // Files named by the program's single-byte texts: created (or emptied) for writing, opened for

@@ -10,6 +10,7 @@
 #include "core/text_util.h"
 #include "desktop/browser.h"
 #include "desktop/capture_control.h"
+#include "desktop/host_name.h"
 #include "desktop/main_window.h"
 #include "desktop/public_address.h"
 #include "desktop/server_control.h"
@@ -66,6 +67,8 @@ void Preview(MainLoopState& loop) {
         address = AddressFieldText();
         if (address == "-") return;
     }
+    // Anything else could carry the browser somewhere no one chose, with the session id.
+    if (!IsHostAddress(address)) return;
     std::string port = s.runningPort.empty() ? s.settingPort.Get() : s.runningPort;
     std::string url = "http://" + address + ":" + port + "/" + pages::index + "?id=" + s.sessionId;
     if (OpenInBrowser(url))

@@ -41,7 +41,8 @@ void CloseGadgetWindow(int window);
 bool GadgetWindowExists(int window);
 void SetGadgetWindowIcon(int window, int image);
 // Hiding remembers where the window stands on the screen and takes it off the screen and the
-// task bar; showing brings it back at that place (centred the first time).
+// task bar; showing brings it back at that place (centred the first time) and returns once it is
+// drawn there (or, on a display that does not map it, after at most a second).
 void HideGadgetWindow(int window);
 void ShowGadgetWindow(int window);
 bool GadgetWindowVisible(int window);

@@ -37,10 +37,11 @@ void StopServer() {
     s.serverState.store(0);
     ShowServerStatus(false);
     s.loggedInClients.clear();
+    // Whatever stopped it, no server listens on that port any more.
+    s.runningPort.clear();
 }
 
 void StopServerFromButton() {
     StopServer();
     SetGadgetText(gadgetUsersField, " 0");
-    programState.runningPort.clear();
 }

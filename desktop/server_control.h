@@ -6,7 +6,7 @@
 // could not be created.
 bool StartServer();
 // Asks the server thread to end, gives it 1000 ms, then ends it forcibly; shows the inactive
-// status and forgets the logged-in browsers.
+// status, forgets the logged-in browsers and the port it listened on.
 void StopServer();
-// StopServer, then the users field back to " 0" and no running port.
+// StopServer, then the users field back to " 0".
 void StopServerFromButton();

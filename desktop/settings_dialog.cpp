@@ -38,8 +38,10 @@ bool Confirm() {
     input.device = GetGadgetText(gadgetDeviceSpin);
     TakePlatformSettings(input);
     SaveSettings(input);
-    // The running server keeps the port it was started with; the new one is loaded afterwards.
-    if (s.mainWindowReady == 1 && StatusShowsActive()) s.runningPort = s.settingPort.Get();
+    // The running server keeps the port it was started with; the new one is loaded afterwards. A
+    // second change while it runs must not take the place of the port it really listens on.
+    if (s.mainWindowReady == 1 && StatusShowsActive() && s.runningPort.empty())
+        s.runningPort = s.settingPort.Get();
     ApplyLanguage(s.settingLanguage);
     return true;
 }

@@ -28,6 +28,26 @@ gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
     return TRUE;  // the program decides whether the window really closes
 }
 
+// A window that has just been shown is only drawn once the main loop has had its map and expose
+// events; the caller may go on to something long (a network check) before it next waits.
+constexpr gint64 drawLimitMicroseconds = 1000 * 1000;
+
+void DrawNow(GtkWidget* window) {
+    gint64 end = g_get_monotonic_time() + drawLimitMicroseconds;
+    GdkDisplay* display = gtk_widget_get_display(window);
+    for (;;) {
+        gdk_display_sync(display);
+        while (gtk_events_pending() && g_get_monotonic_time() < end) gtk_main_iteration_do(FALSE);
+        GdkWindow* area = gtk_widget_get_window(window);
+        bool mapped = area && !(gdk_window_get_state(area) & GDK_WINDOW_STATE_WITHDRAWN);
+        if (mapped || g_get_monotonic_time() >= end) break;
+        // A window manager maps it in its own time.
+        g_usleep(5000);
+    }
+    gdk_window_process_all_updates();
+    gdk_flush();
+}
+
 }  // namespace
 
 std::string ToScreenText(const std::string& text) { return Latin9ToUtf8(text); }
@@ -104,6 +124,7 @@ void ShowGadgetWindow(int window) {
     if (record.pinned) gtk_window_move(GTK_WINDOW(record.window), record.pinnedX, record.pinnedY);
     gtk_widget_show(record.window);
     gtk_window_present(GTK_WINDOW(record.window));
+    DrawNow(record.window);
 }
 
 bool GadgetWindowVisible(int window) {

@@ -1,8 +1,16 @@
 // DownloadToFile against HTTP stand-ins on loopback: the request bytes, which answers are taken,
 // each way a body can be framed, and the time limits that keep a silent server from hanging us.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <thread>
 
 #include "desktop/download.h"
 #include "tests/address/loopback_http_server.h"
@@ -237,3 +245,59 @@ TEST_F(Download, FileThatCannotBeCreatedFails) {
 }
 
 }  // namespace
+
+TEST_F(Download, TricklingAnswerEndsTenSecondsAfterTheCallWhateverItsFraming) {
+    for (std::string head : {"HTTP/1.1 200 OK\r\n\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\n"}) {
+        SCOPED_TRACE(head);
+        // A byte every 0.6 s: each one comes well within every limit of a single receive.
+        std::vector<std::string> pieces{head + "1"};
+        pieces.resize(24, "1");
+        Reply(pieces, 600, 0);
+        Clock::time_point start = Clock::now();
+        ASSERT_TRUE(Fetch());
+        double seconds = SecondsSince(start);
+        EXPECT_GE(seconds, 9.0);
+        EXPECT_LT(seconds, 10.5);
+        EXPECT_GE(ReadFileText(out).size(), 10u);
+    }
+}
+
+TEST_F(Download, KeepsAtMost64KiBOfTheBody) {
+    std::string body(100000, 'a');
+    Reply({HttpAnswer("HTTP/1.1 200 OK", {"Content-Length: 100000"}, body)});
+    ASSERT_TRUE(Fetch());
+    EXPECT_EQ(ReadFileText(out), body.substr(0, 65536));
+    Reply({"HTTP/1.1 200 OK\r\n\r\n" + body}, 0, 0);
+    ASSERT_TRUE(Fetch());
+    EXPECT_EQ(ReadFileText(out).size(), 65536u);
+}
+
+// The system's name lookup cannot be cut short. A child of the test sees a resolv.conf of its own
+// (a private mount) naming a loopback name server that takes every question and never answers.
+TEST(DownloadLookup, StalledNameLookupStillEndsWithinTenSeconds) {
+    int server = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, htons(53), {htonl(0x7f4d0035)}, {}};  // 127.77.0.53
+    ASSERT_EQ(bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << "needs root";
+    TempDir dir;
+    WriteFileText(dir.File("resolv.conf"), "nameserver 127.77.0.53\noptions timeout:30 attempts:1\n");
+    pid_t child = fork();
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount(dir.File("resolv.conf").c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0)
+            _exit(99);
+        Clock::time_point start = Clock::now();
+        bool done = DownloadToFile("http://lumora-stalled.test/ip.php", dir.File("ip.txt"));
+        double seconds = SecondsSince(start);
+        _exit(done ? 98 : seconds < 9.0 ? 97 : seconds > 10.5 ? 96 : 0);
+    }
+    int status = -1;
+    Clock::time_point start = Clock::now();
+    while (waitpid(child, &status, WNOHANG) == 0 && SecondsSince(start) < 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (SecondsSince(start) >= 20 && kill(child, SIGKILL) == 0) waitpid(child, &status, 0);
+    char question[512];
+    EXPECT_GT(recv(server, question, sizeof question, MSG_DONTWAIT), 0) << "the lookup never asked";
+    close(server);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "99 no private mount, 98 done, 97 too early, 96 too late";
+}

@@ -119,6 +119,20 @@ TEST(ProcessDirectory, ChildRunsInTheGivenDirectory) {
     CloseProcess(handle);
 }
 
+TEST(ProcessDirectory, RelativeProgramPathStillNamesOurFileInAnotherDirectory) {
+    TempDir dir, elsewhere;
+    ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0755), 0);
+    ASSERT_EQ(symlink(child.c_str(), dir.File("sub/lumora-probe").c_str()), 0);
+    std::filesystem::path ours = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    int32_t handle = RunProcess("sub/lumora-probe", "args", elsewhere.path(), keepAll);
+    std::filesystem::current_path(ours);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(NextLine(handle), "[sub/lumora-probe]") << "the child sees the path as given";
+    EXPECT_EQ(NextLine(handle), "[args]");
+    CloseProcess(handle);
+}
+
 TEST(ProcessDirectory, EmptyDirectoryKeepsOurs) {
     int32_t handle = RunProcess(child, "cwd", "", keepAll);
     ASSERT_GT(handle, 0);

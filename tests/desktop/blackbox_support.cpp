@@ -171,10 +171,10 @@ bool ProcessRunsIn(const std::string& folder) {
     return false;
 }
 
-std::string StoredSettings(int port, const std::string& language) {
+std::string StoredSettings(int port, const std::string& language, int ipCheck) {
     return "language = " + language + "\nusername = anna\npassword = " +
-           Sha1Hex(std::string("pw")) + "\nserver = 0\nhide = 0\nipcheck = 0\nport = " +
-           std::to_string(port) + "\ndevice = 0\n";
+           Sha1Hex(std::string("pw")) + "\nserver = 0\nhide = 0\nipcheck = " + std::to_string(ipCheck) +
+           "\nport = " + std::to_string(port) + "\ndevice = 0\n";
 }
 
 // The echo port is fixed in the test build; a connection that closed there shortly before (from

@@ -65,8 +65,8 @@ bool ProcessRunsIn(const std::string& folder);
 bool WindowSize(const std::string& display, const std::string& window, int& width, int& height);
 
 // A settings.ini of a run that has been set up before: user anna, password "pw", server not
-// started at start-up, the address not checked.
-std::string StoredSettings(int port, const std::string& language = "English");
+// started at start-up, the address checked only when ipCheck is 1.
+std::string StoredSettings(int port, const std::string& language = "English", int ipCheck = 0);
 
 // The address-echo service that the test build of the program asks, on its fixed port.
 std::unique_ptr<LoopbackHttpServer> OpenEchoService();

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -39,13 +40,14 @@ bool IsPicture(const std::string& answer) {
            BodyOf(answer).rfind("\xFF\xD8", 0) == 0 && BodyOf(answer).find("frame ") != std::string::npos;
 }
 
-// A stand-in "firefox" that notes its arguments; the folder holding it goes first on PATH.
+// A stand-in "firefox" that notes its arguments, one a line; the folder holding it goes first on
+// PATH.
 struct StandInFirefox {
     TempDir bin;
     std::string log = bin.File("firefox.log");
     StandInFirefox() {
-        WriteFileText(bin.File("firefox"),
-                      "#!/bin/sh\necho \"$@\" > " + log + ".tmp\nmv " + log + ".tmp " + log + "\n");
+        WriteFileText(bin.File("firefox"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + log + ".tmp\nmv " +
+                                               log + ".tmp " + log + "\n");
         chmod(bin.File("firefox").c_str(), 0755);
     }
     std::string Path() const { return "PATH=" + bin.path() + ":/usr/bin:/bin"; }
@@ -202,4 +204,94 @@ TEST(DesktopBlackBox, GermanWindowsForTheScreenshots) {
     run.Click(dialog, cancelX, cancelY);
     EXPECT_TRUE(run.WindowGone(dialog));
     CloseAndExpectCleanEnd(run, main, -1, "");
+}
+
+TEST(DesktopBlackBox, AnAddressAnswerWithBlanksStartsNoBrowser) {
+    std::unique_ptr<LoopbackHttpServer> echo = OpenEchoService();
+    ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
+    ServeAddress(*echo, "127.0.0.3 -profile /tmp/p");
+    StandInFirefox firefox;
+    int port = FindFreePort();
+    DesktopRun run(StoredSettings(port));
+    ASSERT_TRUE(run.DisplayReady());
+    run.Start({firefox.Path()});
+    std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
+    ASSERT_FALSE(main.empty()) << run.Output();
+    run.Click(main, startStopX, startStopY);
+    ASSERT_TRUE(WaitUntil([&] { return PortAccepts(port); }, 5000));
+    run.Click(main, previewX, previewY);
+    ASSERT_TRUE(WaitUntil([&] { return echo->Requests().size() == 1; }, 10000));
+    EXPECT_FALSE(WaitUntil([&] { return PathExists(firefox.log); }, 2000)) << ReadFileText(firefox.log);
+    CloseAndExpectCleanEnd(run, main, run.HelperPid(), run.WorkDir());
+}
+
+TEST(DesktopBlackBox, AddressCheckAtStartUpShowsTheWindowMeanwhileAndEndsWithinTenSeconds) {
+    std::unique_ptr<LoopbackHttpServer> echo = OpenEchoService();
+    ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
+    ScriptedReply silent;
+    silent.silent = true;
+    echo->SetReply(silent);
+    DesktopRun run(StoredSettings(FindFreePort(), "English", 1));
+    ASSERT_TRUE(run.DisplayReady());
+    run.Start();
+    ASSERT_TRUE(WaitUntil([&] { return echo->Requests().size() == 1; }, 5000)) << run.Output();
+    auto asked = Clock::now();
+    std::string main = run.WaitForWindow(title, mainWidth, mainHeight, 3000);
+    ASSERT_FALSE(main.empty()) << "the window is not on the screen while the service is asked";
+    // Drawn, not just mapped: an undrawn window is its background colour alone.
+    std::string colours = RunCommand(
+        {"sh", "-c", "import -window " + main + " png:- | convert png:- -format %k info:"}, run.DisplayName());
+    EXPECT_GT(std::atoi(colours.c_str()), 4) << colours;
+    EXPECT_LT(Clock::now() - asked, std::chrono::seconds(8)) << "found only after the check";
+    // Once the check has given up the window answers again.
+    run.Click(main, settingsX, settingsY);
+    EXPECT_FALSE(run.WaitForWindow(title, dialogWidth, dialogHeight, 12000).empty());
+    EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(11500));
+}
+
+TEST(DesktopBlackBox, TerminationSignalsEndTheProgramAsClosingTheWindowDoes) {
+    // SIGTERM while the server and the camera run, SIGINT while the settings dialog is open,
+    // SIGHUP while a message box waits.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        int port = FindFreePort();
+        DesktopRun run(StoredSettings(port));
+        ASSERT_TRUE(run.DisplayReady());
+        run.Start();
+        std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
+        ASSERT_FALSE(main.empty()) << run.Output();
+        run.Click(main, startStopX, startStopY);
+        ASSERT_TRUE(WaitUntil([&] { return PortAccepts(port) && run.HelperPid() > 0; }, 5000));
+        pid_t helper = run.HelperPid();
+        std::string workDir = run.WorkDir();
+        if (signal == SIGINT) {
+            run.Click(main, settingsX, settingsY);
+            ASSERT_FALSE(run.WaitForWindow(title, dialogWidth, dialogHeight).empty());
+        } else if (signal == SIGHUP) {
+            run.Click(main, startStopX, startStopY);
+            ASSERT_TRUE(WaitUntil([&] { return !PortAccepts(port); }, 5000));
+            run.Click(main, previewX, previewY);
+            ASSERT_FALSE(run.WaitForWindowNamed("Error").empty()) << "no message box";
+        }
+        kill(run.Pid(), signal);
+        int status = -1;
+        ASSERT_TRUE(run.WaitForExit(10000, status)) << "the program did not end";
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(helper); }, 3000));
+        EXPECT_FALSE(std::filesystem::exists(workDir)) << workDir;
+    }
+}
+
+TEST(DesktopBlackBox, WithoutADisplayItSaysSoAndEndsWithStatusOneLeavingNothingInTmp) {
+    // A /tmp of its own, so that what other programs keep there does not count.
+    std::string script =
+        "mount -t tmpfs lumora-test /tmp || exit 99; env -u DISPLAY \"$1\" 2>/tmp/error; status=$?; "
+        "cat /tmp/error; rm /tmp/error; ls -A /tmp; echo \"status $status\"";
+    int status = -1;
+    std::string output = RunCommand({"unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh",
+                                     LUMORA_STANDIN_PATH},
+                                    "", 10000, &status);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "no private /tmp here: " << output;
+    EXPECT_EQ(output, "lumora: cannot open the display\nstatus 1\n");
 }

@@ -13,6 +13,7 @@
 #include <iostream>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "capturectl/capture_thread.h"
@@ -58,6 +59,24 @@ int FreePort() {
     }
     return 0;
 }
+
+// A port some other program listens on, for as long as this lives.
+struct HeldPort {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    HeldPort() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(fd, 1);
+    }
+    ~HeldPort() { close(fd); }
+    int port() const {
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        return ntohs(address.sin_port);
+    }
+};
 
 // The whole answer to a GET of the path from 127.0.0.1, or "" when nobody listens.
 std::string HttpGet(int port, const std::string& path) {
@@ -175,11 +194,11 @@ protected:
         EXPECT_EQ(GetGadgetText(gadgetStartStop), active ? "Stop" : "Start");
     }
 
-    // A stand-in "firefox" that writes its arguments into a file, alone on PATH.
+    // A stand-in "firefox" that writes its arguments into a file, one a line, alone on PATH.
     std::string InstallFirefox() {
         std::string log = binDir.File("firefox.log");
-        WriteFileText(binDir.File("firefox"), "#!/bin/sh\necho \"$@\" > " + log + ".tmp\nmv " +
-                                                   log + ".tmp " + log + "\n");
+        WriteFileText(binDir.File("firefox"), "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + log +
+                                                   ".tmp\nmv " + log + ".tmp " + log + "\n");
         chmod(binDir.File("firefox").c_str(), 0755);
         setenv("PATH", (binDir.path() + ":/usr/bin:/bin").c_str(), 1);
         return log;
@@ -278,13 +297,60 @@ TEST_F(EventLoopTest, PortInUseIsNamedAndTheWindowStaysInactive) {
     ExpectStatus(false);
     EXPECT_FALSE(ServerThreadAlive());
     EXPECT_EQ(programState.serverState.load(), 0);
-    EXPECT_TRUE(CaptureThreadAlive()) << "the capture thread is made whether or not it started";
+    EXPECT_FALSE(CaptureThreadAlive()) << "no camera is taken into use for a server that failed";
+    EXPECT_EQ(loop.capturePaused, 1);
 
     ApplyLanguage("deutsch");
     Press(gadgetStartStop);
     ASSERT_EQ(boxes.seen.size(), 1u) << "the port is free again: no message";
     EXPECT_EQ(GetGadgetText(gadgetStatusField), " Aktiv");
-    EXPECT_EQ(loop.capturePaused, 1) << "the press toggled the running capture thread";
+    EXPECT_EQ(loop.capturePaused, 0) << "the capture thread watches while the server runs";
+    EXPECT_TRUE(CaptureThreadAlive());
+}
+
+TEST_F(EventLoopTest, CaptureFollowsTheServerAndOnlyTheCurrentHelpersFailureIsReported) {
+    ProgramState& s = programState;
+    // A failing camera while no server runs, then a good one: the old failure is never shown.
+    auto busy = std::make_unique<HeldPort>();
+    s.settingPort.Set(std::to_string(busy->port()));
+    s.settingDevice.Set("7");
+    Press(gadgetStartStop);
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(loop.capturePaused, 1);
+    RunLoopUntil([] { return false; }, 1500);
+    busy.reset();
+    s.settingDevice.Set("0");
+    s.settingPort.Set(std::to_string(port));
+    Press(gadgetStartStop);
+    ExpectStatus(true);
+    EXPECT_EQ(loop.capturePaused, 0);
+    ASSERT_TRUE(RunLoopUntil([&] { return s.helperProcess.load() > 0 && PathExists(s.jpegPath); }, 5000));
+    RunLoopUntil([] { return false; }, 1500);
+    EXPECT_EQ(boxes.seen.size(), 1u) << boxes.seen.back().text;
+    ExpectStatus(true);
+
+    // Stop pauses; a Start that fails keeps it paused instead of turning it round; a good Start
+    // lets the thread watch again.
+    Press(gadgetStartStop);
+    EXPECT_EQ(loop.capturePaused, 1);
+    busy = std::make_unique<HeldPort>();
+    s.settingPort.Set(std::to_string(busy->port()));
+    Press(gadgetStartStop);
+    ASSERT_EQ(boxes.seen.size(), 2u);
+    EXPECT_EQ(loop.capturePaused, 1);
+    s.settingPort.Set(std::to_string(FreePort()));
+    Press(gadgetStartStop);
+    ExpectStatus(true);
+    EXPECT_EQ(loop.capturePaused, 0);
+
+    // The watched helper ends: reported, and the stop forgets the port as every stop does.
+    s.runningPort = s.settingPort.Get();
+    KillProcess(s.helperProcess.load());
+    ASSERT_TRUE(RunLoopUntil([&] { return boxes.seen.size() == 3; }, 5000));
+    EXPECT_EQ(boxes.seen[2].text, "Can not create webcam captures.\nError message:\nUnknown error");
+    ExpectStatus(false);
+    EXPECT_EQ(s.runningPort, "");
+    EXPECT_EQ(s.helperProcess.load(), 0);
 }
 
 TEST_F(EventLoopTest, PreviewOpensTheSessionAddressOrSaysWhyNot) {
@@ -319,6 +385,17 @@ TEST_F(EventLoopTest, PreviewOpensTheSessionAddressOrSaysWhyNot) {
     Press(gadgetWebLink);
     ASSERT_EQ(boxes.seen.size(), 3u);
     EXPECT_EQ(boxes.seen[2].text, "Firefox not found.");
+
+    // An address field that is no host starts nothing: blanks would hand the browser options.
+    setenv("PATH", (binDir.path() + ":/usr/bin:/bin").c_str(), 1);
+    unlink(log.c_str());
+    for (const char* field : {" 1.2.3.4 -profile /tmp/p", "a\"b", "1.2.3.4.5", "-x.org", "a..b"}) {
+        SetGadgetText(gadgetAddressField, field);
+        Press(gadgetPreviewButton);
+    }
+    PumpToolkit(300);
+    EXPECT_FALSE(PathExists(log));
+    EXPECT_EQ(boxes.seen.size(), 3u);
 
     // No address yet and the address-echo service unreachable: nothing visible happens.
     SetGadgetText(gadgetAddressField, " -");

@@ -248,6 +248,15 @@ TEST_F(SettingsDialogTest, SwitchingToEnglishRefreshesTheMainWindowAndKeepsTheRu
     EXPECT_EQ(GetGadgetText(gadgetStatusLabel), "Status:");
     EXPECT_EQ(programState.runningPort, "8081");
     EXPECT_EQ(programState.settingPort.Get(), "9000");
+
+    // A second change while it runs: the server still listens on the port it was started with.
+    RunLater(150, [] {
+        TypeIntoGadget(gadgetPortSpin, "9100");
+        ClickGadget(gadgetOkButton);
+    });
+    EXPECT_EQ(SettingsDialog(showAlways), 1);
+    EXPECT_EQ(programState.runningPort, "8081");
+    EXPECT_EQ(programState.settingPort.Get(), "9100");
 }
 
 TEST_F(SettingsDialogTest, CancelAndClosingAnyWindowLeaveEverythingAsItWas) {

@@ -40,6 +40,16 @@ TEST(FatalHandler, FaultOnAWorkerThreadCleansUpAndEndsWithStatusOne) {
     EXPECT_FALSE(PathExists(child.workDir())) << "every regular file, ip.txt included, and the folder go";
 }
 
+TEST(FatalHandler, StackOverflowOnAWorkerThreadStillReachesTheHandler) {
+    FaultPlan plan;
+    plan.stackOverflow = true;
+    FaultingChild child(plan);
+    ASSERT_TRUE(child.ready());
+    ExpectExitStatusOne(child, 5.0);
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(child.helper()); }, 3000));
+    EXPECT_FALSE(PathExists(child.workDir()));
+}
+
 TEST(FatalHandler, EachOfTheSevenSignalsIsHandled) {
     for (int signal : {SIGFPE, SIGSEGV, SIGBUS, SIGABRT, SIGTRAP, SIGSYS, SIGILL}) {
         SCOPED_TRACE(strsignal(signal));

@@ -14,6 +14,7 @@
 #include "capturectl/process_runner.h"
 #include "core/constants.h"
 #include "core/fatal_error.h"
+#include "core/fault_stack.h"
 #include "core/program_state.h"
 #include "core/texts.h"
 #include "tests/support/temp_dir.h"
@@ -24,6 +25,17 @@ namespace {
 void TouchInaccessiblePage() {
     void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     *static_cast<volatile int*>(page) = 1;
+}
+
+// Never reached: the compiler cannot know that, so the recursion is kept as written.
+volatile long endOfRecursion = -1;
+
+// Each frame holds a buffer the compiler cannot drop, and the call is not the last thing done.
+__attribute__((noinline)) long RecurseWithoutEnd(long depth) {
+    volatile char frame[512];
+    frame[0] = char(depth);
+    if (depth == endOfRecursion) return 0;
+    return RecurseWithoutEnd(depth + 1) + frame[0];
 }
 
 [[noreturn]] void RunChild(const FaultPlan& plan, const std::string& workDir, int go) {
@@ -41,10 +53,14 @@ void TouchInaccessiblePage() {
     for (size_t i = 0; i < plan.signals.size(); ++i) {
         int signal = plan.signals[i];
         bool invalidAccess = plan.invalidAccess && i == 0;
+        bool overflow = plan.stackOverflow && i == 0;
         threads.emplace_back([=] {
+            ThreadFaultStack faultStack;
             char byte;
             if (read(go, &byte, 1) != 1) return;
-            if (invalidAccess)
+            if (overflow)
+                RecurseWithoutEnd(0);
+            else if (invalidAccess)
                 TouchInaccessiblePage();
             else
                 pthread_kill(pthread_self(), signal);

@@ -13,6 +13,8 @@ struct FaultPlan {
     std::string language;               // the key handed to ApplyLanguage
     std::vector<int> signals{SIGSEGV};  // one worker thread each raises one of these
     bool invalidAccess = false;         // the first thread faults by touching an inaccessible page
+    // The first thread, set up as the program sets up its threads, recurses until its stack is full.
+    bool stackOverflow = false;
     bool subdirectory = false;          // a subdirectory inside the working directory
 };
 

@@ -116,6 +116,7 @@ void ShowGadgetWindow(int window) {
     if (!handle) return;
     ShowWindow(handle, IsIconic(handle) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(handle);
+    RedrawWindow(handle, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 bool GadgetWindowVisible(int window) {
