@@ -169,12 +169,6 @@ test('a user name and password with a blank, "!" and "ä" log in through the for
     const page = await context.newPage();
     await page.goto(base);
     await page.fill('input[name=username]', login.username);
-    await page.fill('input[name=password]', 'Kätzchen 1');
-    await Promise.all([page.waitForURL(/login\.html\?/), page.click('input[name=Login]')]);
-    assert.equal(await page.title(), 'Lumora - Authorization failed');
-
-    await page.goto(base);
-    await page.fill('input[name=username]', login.username);
     await page.fill('input[name=password]', login.password);
     await Promise.all([page.waitForURL(/login\.html\?/), page.click('input[name=Login]')]);
     // What the browser really sent: the form's encoding, which the server has to undo.

@@ -94,9 +94,7 @@ TEST_F(ServerAnswers, CredentialsCountAsSentAndElseAsTheFormEncodesThem) {
     // ISO-8859-15 bytes as they stand, from a hand-made link.
     EXPECT_EQ(Fetch("127.0.0.3", "login.html?username=web%20cam&password=K%E4tzchen%201!"), ExpectedAnswer(viewer));
     for (const char* path : {"login.html?username=web%2Bcam&password=K%C3%A4tzchen+1%21",
-                             "login.html?username=web+cam&password=K%C3%A4tzchen%2B1%21",
-                             "login.html?username=web+cam&password=K%C3%A4tzchen+1%2",
-                             "login.html?username=web+cam&password=K%C3%A4tzchen+1"})
+                             "login.html?username=web+cam&password=K%C3%A4tzchen%2B1%21"})
         EXPECT_EQ(Fetch("127.0.0.4", path), ExpectedAnswer(failed)) << path;
 
     // A stored text holding what the form would escape still matches when sent as it stands.
