@@ -40,6 +40,27 @@ void AppendUtf8(std::string& out, char32_t code) {
     }
 }
 
+// The length of the well-formed UTF-8 sequence that `text` starts with, and its code; 0 when
+// there is none: a stray or cut sequence, an overlong form, a surrogate, beyond U+10FFFF.
+size_t WellFormedSequence(std::string_view text, char32_t& code) {
+    auto lead = static_cast<unsigned char>(text[0]);
+    size_t length = lead < 0x80                   ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || text.size() < length) return 0;
+    code = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        auto next = static_cast<unsigned char>(text[k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (next & 0x3F);
+    }
+    constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < smallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+    return length;
+}
+
 }  // namespace
 
 std::string Latin9ToUtf8(std::string_view text) {
@@ -75,6 +96,19 @@ std::string Utf8ToLatin9(std::string_view text) {
         }
         out += ToByte(code);
         i += size_t(length);
+    }
+    return out;
+}
+
+std::string Utf8SequencesToLatin9(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        char32_t code = 0;
+        size_t length = WellFormedSequence(bytes.substr(i), code);
+        out += length == 0 ? bytes[i] : ToByte(code);
+        i += length == 0 ? 1 : length;
     }
     return out;
 }

@@ -7,5 +7,8 @@
 std::string Latin9ToUtf8(std::string_view text);
 // Characters without an ISO-8859-15 form, and malformed sequences, become "?".
 std::string Utf8ToLatin9(std::string_view text);
+// For bytes of unknown origin: each well-formed UTF-8 sequence becomes its ISO-8859-15
+// character ("?" when there is none, as above); every other byte stays as it is.
+std::string Utf8SequencesToLatin9(std::string_view bytes);
 std::u16string Latin9ToUtf16(std::string_view text);
 std::string Utf16ToLatin9(std::u16string_view text);

@@ -90,6 +90,9 @@ struct ProgramState {
     // Owned by the server thread; the main loop empties loggedInClients once that thread ended.
     std::vector<uint32_t> loggedInClients;               // most recent login first
     std::unordered_map<std::string, int64_t> clientLastSeen;  // decimal address -> monotonic s
+    // Owned by the server thread and kept over restarts, so that Stop and Start free no guesser:
+    // the monotonic milliseconds of each address's latest wrong logins, oldest first.
+    std::unordered_map<uint32_t, std::vector<int64_t>> wrongLoginTimes;
 };
 
 extern ProgramState programState;

@@ -6,7 +6,9 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "web/connection.h"
+#include "web/form_value.h"
 #include "web/monotonic_clock.h"
+#include "web/wrong_logins.h"
 
 std::string ClientKey(uint32_t address) { return std::to_string(address); }
 
@@ -43,6 +45,18 @@ bool PasswordMatches(const std::string& password) {
     // No stored digest matches nothing, whatever a digest of the password might come out as.
     if (stored.empty()) return false;
     return Sha1Hex(password) == stored || (legacyPasswordMatches && legacyPasswordMatches(password, stored));
+}
+
+bool FormLoginAdmits(const Connection& connection, const std::string& username, const std::string& password) {
+    uint32_t address = PeerAddress(connection);
+    int64_t now = MonotonicMilliseconds();
+    if (LoginsRefused(programState.wrongLoginTimes, address, now)) return false;
+    std::string expected = programState.settingUsername.Get();
+    // As sent first: a stored text may itself hold "+" or "%" as they arrive from a link.
+    if (username == expected && PasswordMatches(password)) return true;
+    if (DecodeFormValue(username) == expected && PasswordMatches(DecodeFormValue(password))) return true;
+    CountWrongLogin(programState.wrongLoginTimes, address, now);
+    return false;
 }
 
 bool SessionIdMatches(const std::string& id) {

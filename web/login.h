@@ -24,5 +24,8 @@ bool PasswordMatches(const std::string& password);
 // so that its settings files keep working until the password is next saved. None unless that
 // build's start-up sets it, before the server thread first runs.
 extern bool (*legacyPasswordMatches)(const std::string& password, const std::string& storedDigest);
+// The login form's user name and password, as sent and else as the form encodes them, from the
+// connection's address; an address that has guessed too often is refused without a check.
+bool FormLoginAdmits(const Connection& connection, const std::string& username, const std::string& password);
 // An empty id (no random source at start-up) lets nobody in.
 bool SessionIdMatches(const std::string& id);

@@ -3,7 +3,6 @@
 #include "web/routing.h"
 
 #include "core/constants.h"
-#include "core/program_state.h"
 #include "core/text_util.h"
 #include "web/login.h"
 #include "web/response.h"
@@ -13,11 +12,6 @@ namespace {
 constexpr size_t pageNameLength = 11;
 constexpr std::string_view indexWithQuery = "index.html?";
 constexpr std::string_view loginWithQuery = "login.html?";
-
-bool CredentialsMatch(const std::string& path) {
-    return GetQueryParameter(path, "username") == programState.settingUsername.Get() &&
-           PasswordMatches(GetQueryParameter(path, "password"));
-}
 
 }  // namespace
 
@@ -60,7 +54,8 @@ void HandleRequest(const std::string& path, Connection& connection) {
     } else if (pageName == pages::error2) {
         ServePage(pages::error2, connection);
     } else if (pageName == loginWithQuery) {
-        bool admitted = CredentialsMatch(path);
+        bool admitted = FormLoginAdmits(connection, GetQueryParameter(path, "username"),
+                                        GetQueryParameter(path, "password"));
         if (admitted) LogInClient(connection);
         ServePage(admitted ? pages::webcam : pages::error2, connection);
     } else {

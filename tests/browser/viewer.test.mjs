@@ -1,5 +1,6 @@
-// A real browser against the web server: logging in through the form, the viewer asking for a
-// new picture about twice a second and showing it, the session-id link, and the popup window.
+// A real browser against the web server: logging in through the form (with a password the form
+// has to encode too), the viewer asking for a new picture about twice a second and showing it,
+// the session-id link, and the popup window.
 // Each case gets a server of its own, since every page here comes from the same address.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
@@ -28,11 +29,11 @@ function portIsFree(port) {
 }
 
 // Starts a server on a free port below 32768; resolves with its port and a stop function.
-async function startServer() {
+async function startServer(login) {
   for (let attempt = 0; attempt < 20; attempt++) {
     const port = 20000 + Math.floor(Math.random() * 12000);
     if (!(await portIsFree(port))) continue;
-    const child = spawn(serverPath, [String(port), picturePath, username, password, sessionId, '300'],
+    const child = spawn(serverPath, [String(port), picturePath, login.username, login.password, sessionId, '300'],
       { stdio: ['ignore', 'pipe', 'inherit'] });
     const exited = new Promise((resolve) => child.once('exit', resolve));
     const firstLine = await Promise.race([
@@ -52,8 +53,8 @@ async function startServer() {
   throw new Error('no free port for the server');
 }
 
-async function withServer(body) {
-  const server = await startServer();
+async function withServer(body, login = { username, password }) {
+  const server = await startServer(login);
   const context = await browser.newContext();
   try {
     await body(`http://127.0.0.1:${server.port}/`, context);
@@ -160,4 +161,23 @@ test('the popup link opens the popup viewer, whose link closes it', async () => 
     await Promise.all([popup.waitForEvent('close'), popup.click('text=Close')]);
     assert.ok(popup.isClosed());
   });
+});
+
+test('a user name and password with a blank, "!" and "ä" log in through the form', async () => {
+  const login = { username: 'web cam', password: 'Kätzchen 1!' };
+  await withServer(async (base, context) => {
+    const page = await context.newPage();
+    await page.goto(base);
+    await page.fill('input[name=username]', login.username);
+    await page.fill('input[name=password]', login.password);
+    await Promise.all([page.waitForURL(/login\.html\?/), page.click('input[name=Login]')]);
+    // What the browser really sent: the form's encoding, which the server has to undo.
+    assert.ok(page.url().endsWith('/login.html?username=web+cam&password=K%C3%A4tzchen+1%21&Login=Login'),
+      page.url());
+    assert.equal(await page.title(), 'Lumora');
+    await page.waitForFunction(() => document.images.myImageName.complete
+      && document.images.myImageName.naturalWidth > 0);
+    assert.deepEqual(await pictureShown(page),
+      { complete: true, naturalWidth: 320, naturalHeight: 240, width: 400, height: 300 });
+  }, login);
 });

@@ -1,6 +1,7 @@
 // The web server alone, for browser tests and the benchmark: serves a given picture on a given
 // port with a given login and session id, and stops as the main window does on SIGTERM or SIGINT.
 // Usage: web-test-server PORT PICTURE USERNAME PASSWORD SESSION-ID [MAX-SECONDS]
+// USERNAME and PASSWORD are UTF-8, as the settings dialog takes them from the screen.
 #include <signal.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "core/constants.h"
+#include "core/latin9.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "web/server_thread.h"
@@ -21,8 +23,8 @@ void PrepareState(char** argv) {
     ProgramState& s = programState;
     s.settingPort.Set(argv[1]);
     s.jpegPath = argv[2];
-    s.settingUsername.Set(argv[3]);
-    s.settingPasswordHash.Set(Sha1Hex(std::string(argv[4])));
+    s.settingUsername.Set(Utf8ToLatin9(argv[3]));
+    s.settingPasswordHash.Set(Sha1Hex(Utf8ToLatin9(argv[4])));
     s.sessionId = argv[5];
     s.ioBuffer.assign(bufferSize, 0);
     s.responseBuffer.assign(bufferSize, 0);

@@ -86,12 +86,30 @@ TEST_F(ServerAnswers, WrongOrMissingCredentialsGetTheAuthorizationFailedPage) {
     EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
 }
 
-TEST_F(ServerAnswers, APasswordIsHashedAsItArrivesWithoutDecoding) {
-    programState.settingPasswordHash.Set(Sha1Hex(std::string("b c")));
-    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b+c&Login=Login"), ExpectedAnswer(failed));
-    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b%20c&Login=Login"), ExpectedAnswer(failed));
-    programState.settingPasswordHash.Set(Sha1Hex(std::string("b+c")));
-    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=a&password=b+c&Login=Login"), ExpectedAnswer(viewer));
+TEST_F(ServerAnswers, CredentialsCountAsSentAndElseAsTheFormEncodesThem) {
+    programState.settingUsername.Set("web cam");
+    programState.settingPasswordHash.Set(Sha1Hex(std::string("K\xE4tzchen 1!")));
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=web+cam&password=K%C3%A4tzchen+1%21&Login=Login"),
+              ExpectedAnswer(viewer));
+    // ISO-8859-15 bytes as they stand, from a hand-made link.
+    EXPECT_EQ(Fetch("127.0.0.3", "login.html?username=web%20cam&password=K%E4tzchen%201!"), ExpectedAnswer(viewer));
+    for (const char* path : {"login.html?username=web%2Bcam&password=K%C3%A4tzchen+1%21",
+                             "login.html?username=web+cam&password=K%C3%A4tzchen%2B1%21"})
+        EXPECT_EQ(Fetch("127.0.0.4", path), ExpectedAnswer(failed)) << path;
+
+    // A stored text holding what the form would escape still matches when sent as it stands.
+    programState.settingUsername.Set("a+%G1");
+    programState.settingPasswordHash.Set(Sha1Hex(std::string("b+c%4")));
+    EXPECT_EQ(Fetch("127.0.0.5", "login.html?username=a+%G1&password=b+c%4"), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.6", "login.html?username=a%2B%25G1&password=b%2Bc%254"), ExpectedAnswer(viewer));
+    EXPECT_EQ(Fetch("127.0.0.7", "login.html?username=a+%G1&password=b+c%254x"), ExpectedAnswer(failed));
+}
+
+TEST_F(ServerAnswers, TheSessionIdIsComparedAsItStands) {
+    std::string escaped = "%" + std::to_string(30 + (sessionId[0] - '0')) + sessionId.substr(1);
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html?id=" + escaped), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html?id=" + sessionId + "+"), ExpectedAnswer(login));
+    EXPECT_EQ(Fetch("127.0.0.2", "index.html?id=" + sessionId), ExpectedAnswer(viewer));
 }
 
 TEST_F(ServerAnswers, ChangedSettingsCountFromTheNextLogin) {

@@ -9,6 +9,7 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "tests/web/loopback_client.h"
+#include "web/monotonic_clock.h"
 #include "web/server_thread.h"
 
 namespace {
@@ -30,6 +31,8 @@ void RunningServer::SetUp() {
     s.jpegPath = dir.File("webcam.jpg");
     s.loggedInClients.clear();
     s.clientLastSeen.clear();
+    s.wrongLoginTimes.clear();
+    monotonicAdvanceMilliseconds = 0;
     s.serverState = serverIdle;
     s.userCount = 0;
     for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
@@ -39,7 +42,10 @@ void RunningServer::SetUp() {
     ASSERT_NE(port, 0) << "no free port for the server";
 }
 
-void RunningServer::TearDown() { Stop(); }
+void RunningServer::TearDown() {
+    Stop();
+    monotonicAdvanceMilliseconds = 0;
+}
 
 bool RunningServer::StartWithPort(const std::string& portText) {
     programState.settingPort.Set(portText);

@@ -4,6 +4,7 @@
 
 #include "core/platform.h"
 #include "core/program_state.h"
+#include "web/connection.h"
 #include "web/login.h"
 #include "windows/legacy_password.h"
 
@@ -15,6 +16,7 @@ protected:
     void TearDown() override {
         legacyPasswordMatches = nullptr;
         programState.settingPasswordHash.Set("");
+        programState.wrongLoginTimes.clear();
     }
     void Store(const std::string& digest) { programState.settingPasswordHash.Set(digest); }
 };
@@ -42,6 +44,16 @@ TEST_F(PasswordCheck, FormerDigestIsStillLetIn) {
     EXPECT_TRUE(PasswordMatches("secXYZ"));
     legacyPasswordMatches = nullptr;
     EXPECT_FALSE(PasswordMatches("secret")) << "only the Windows build accepts the former form";
+}
+
+TEST_F(PasswordCheck, AFormEncodedPasswordMatchesTheFormerDigestToo) {
+    Store(LegacyPasswordDigest("s\xE4ge 1"));
+    programState.settingUsername.Set("cam");
+    Connection browser;
+    browser.peerAddress = 0x7F000002;
+    EXPECT_TRUE(FormLoginAdmits(browser, "cam", "s%C3%A4ge+1"));
+    EXPECT_TRUE(FormLoginAdmits(browser, "cam", "s%E4ge%201"));
+    EXPECT_FALSE(FormLoginAdmits(browser, "cam", "t%C3%A4ge+1"));
 }
 
 TEST_F(PasswordCheck, NoStoredDigestLetsNobodyIn) {
