@@ -29,7 +29,11 @@ bool ReadFileBytes(const std::string& path, std::string& content);
 bool FileWritable(const std::string& path);
 // Replaces the file's content so that no reader and no crash ever meets a half-written file: a new
 // file beside it renamed over it, keeping its permissions; a symbolic link keeps pointing at it.
-bool ReplaceFileContent(const std::string& path, const std::string& content);
+// Durable also waits until the bytes are on the disk; a file rewritten twice a second that nobody
+// needs after a crash (a camera frame) is not worth that wait.
+enum class FileSync { Durable, Quick };
+bool ReplaceFileContent(const std::string& path, const std::string& content,
+                        FileSync sync = FileSync::Durable);
 // Creates an empty file with the default permissions; false when it cannot.
 bool CreateEmptyFile(const std::string& path);
 // The Windows build keeps two more settings: "autostart" and "image".

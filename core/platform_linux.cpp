@@ -89,7 +89,7 @@ bool ReadFileBytes(const std::string& path, std::string& content) {
 
 bool FileWritable(const std::string& path) { return access(path.c_str(), W_OK) == 0; }
 
-bool ReplaceFileContent(const std::string& path, const std::string& content) {
+bool ReplaceFileContent(const std::string& path, const std::string& content, FileSync sync) {
     std::string target = ResolveTarget(path);
     struct stat old;
     mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
@@ -107,7 +107,8 @@ bool ReplaceFileContent(const std::string& path, const std::string& content) {
         bool written = WriteWhole(inPlace, content);
         return close(inPlace) == 0 && written;
     }
-    bool written = WriteWhole(fd, content) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    bool written = WriteWhole(fd, content) && fchmod(fd, mode) == 0 &&
+                   (sync == FileSync::Quick || fsync(fd) == 0);
     written = close(fd) == 0 && written;
     if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
         unlink(temporary.c_str());

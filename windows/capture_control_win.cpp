@@ -1,6 +1,6 @@
 // The event loop's side of the capture thread on Windows: the pause flag, the mark that keeps a
-// Start/Stop press from creating capture threads again and again, and the report of a capture
-// device that could not be connected.
+// Start/Stop press from creating capture threads again and again, and the reports of a capture
+// device that could not be connected or whose frames cannot be read.
 #include "capturectl/capture_thread.h"
 #include "core/program_state.h"
 #include "desktop/capture_control.h"
@@ -9,6 +9,7 @@
 #include "desktop/main_window.h"
 #include "desktop/server_control.h"
 #include "web/server_thread.h"
+#include "windows/capture_thread_win.h"
 
 namespace {
 
@@ -31,9 +32,13 @@ void PaceCaptureAfterPress(MainLoopState& loop) {
 void StartCaptureWithServer() { CreateCaptureThread(); }
 
 // The device is reported whether or not the server runs; the server is stopped before the user
-// reads the message, so that nothing is served while it is shown.
+// reads the message, so that nothing is served while it is shown. A device that delivers frames
+// the conversion cannot read stays connected and the server keeps running: the user is told why
+// no picture comes, once.
 void ReportCaptureFailure(MainLoopState&) {
     ProgramState& s = programState;
+    std::string unreadFormat;
+    if (TakeUnreadFormat(unreadFormat)) ShowMessageBox(s.textErrorTitle, s.textCaptureFailed + unreadFormat);
     if (s.captureState.load() != -1) return;
     ShowServerStatus(false);
     StopServer();

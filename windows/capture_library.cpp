@@ -18,7 +18,10 @@ std::string UpperCase(std::string text) {
 
 bool BindCaptureLibrary(std::string& failure) {
     const ProgramState& s = programState;
-    captureLibrary = LoadLibraryW(WideText(captureLibraryName).c_str());
+    // Only the system's own copy: the program is often started from the folder it was unpacked to
+    // (Downloads), where anyone could have left a library of the same name.
+    captureLibrary = LoadLibraryExW(WideText(captureLibraryName).c_str(), nullptr,
+                                    LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!captureLibrary) {
         failure = "\"" + UpperCase(captureLibraryName) + "\"" + s.textNotFoundSuffix;
         return false;

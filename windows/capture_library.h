@@ -1,5 +1,5 @@
-// The system's video-capture library, bound by name once at start-up and kept for the life of the
-// process; without it the program does not start.
+// The system's video-capture library, bound once at start-up from the system folder and kept for
+// the life of the process; without it the program does not start.
 #pragma once
 #include <windows.h>
 

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "capturectl/capture_thread.h"
 #include "core/program_state.h"
@@ -27,7 +28,10 @@ constexpr UINT captureSaveBitmap = WM_USER + 125;
 constexpr int hostWidth = 800;
 constexpr int hostHeight = 600;
 constexpr DWORD hostStyle = WS_OVERLAPPED | WS_CAPTION;
-constexpr auto passPause = std::chrono::milliseconds(500);
+// Passes are paced by the frame timer, whose permit only a waiting thread takes: the loop takes
+// back at once any permit that nobody waited for. A pause as long as the timer's period would make
+// the thread miss every other tick, so it ends well before the next one.
+constexpr auto passSpacing = std::chrono::milliseconds(400);
 // The thread's windows must answer messages sent to them (broadcasts, the shell's DDE) even while
 // the thread waits for its next frame: it looks at its message queue at least this often.
 constexpr auto messageLook = std::chrono::milliseconds(100);
@@ -35,7 +39,21 @@ constexpr auto messageLook = std::chrono::milliseconds(100);
 const wchar_t hostClassName[] = L"LumoraCaptureHost";
 std::atomic<bool> threadAlive{false};
 // Held for each pass from the grab to the deletion of the bitmap, and by the shutdown for good.
-std::mutex passLock;
+std::timed_mutex passLock;
+// How long the end of the program waits for a pass in progress. A driver that has not come back
+// from a grab or a save by then is not waited for at all.
+constexpr auto passWaitAtEnd = std::chrono::milliseconds(1000);
+
+// A bitmap format the conversion does not read is told once a run: every later frame is the same.
+std::atomic<bool> unreadFormatFound{false};
+std::mutex reportLock;
+std::string unreadFormatReport;  // guarded by reportLock; emptied when the main loop takes it
+
+void KeepUnreadFormat(const std::string& format) {
+    if (unreadFormatFound.exchange(true)) return;
+    std::lock_guard<std::mutex> hold(reportLock);
+    unreadFormatReport = format;
+}
 
 void RegisterHostClass() {
     static std::once_flag once;
@@ -65,10 +83,11 @@ void AnswerMessages() {
     }
 }
 
-// Sleeps the pause between passes with the timer resolution raised, answering messages.
-void PauseBetweenPasses() {
+// Sleeps until the pass begun at `passStart` is one spacing old, with the timer resolution
+// raised, answering messages.
+void PauseBetweenPasses(std::chrono::steady_clock::time_point passStart) {
     timeBeginPeriod(1);
-    auto until = std::chrono::steady_clock::now() + passPause;
+    auto until = passStart + passSpacing;
     for (;;) {
         AnswerMessages();
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
@@ -106,14 +125,17 @@ void CaptureThread(int) {
     }
     s.captureState.store(1);
     for (;;) {
+        auto passStart = std::chrono::steady_clock::now();
         {
-            std::lock_guard<std::mutex> pass(passLock);
+            std::lock_guard<std::timed_mutex> pass(passLock);
             SendMessageW(capture, captureGrabFrame, 0, 0);
             SendMessageW(capture, captureSaveBitmap, 0, LPARAM(bitmapPath.c_str()));
-            ConvertBitmapToJpeg(s.bmpPath, s.jpegPath, qualityStep);
+            std::string unreadFormat;
+            ConvertBitmapToJpeg(s.bmpPath, s.jpegPath, qualityStep, &unreadFormat);
+            if (!unreadFormat.empty()) KeepUnreadFormat("Bitmap format not supported: " + unreadFormat);
             DeleteFileW(bitmapPath.c_str());
         }
-        PauseBetweenPasses();
+        PauseBetweenPasses(passStart);
         WaitForFrameRelease();
     }
 }
@@ -130,7 +152,15 @@ void CreateCaptureThread() {
 
 bool CaptureThreadAlive() { return threadAlive.load(); }
 
-void StopCapturePasses() {
+bool StopCapturePasses() {
     // Never given back: the process ends right after the working directory is gone.
-    passLock.lock();
+    return passLock.try_lock_for(passWaitAtEnd);
+}
+
+bool TakeUnreadFormat(std::string& format) {
+    std::lock_guard<std::mutex> hold(reportLock);
+    if (unreadFormatReport.empty()) return false;
+    format = std::move(unreadFormatReport);
+    unreadFormatReport.clear();
+    return true;
 }

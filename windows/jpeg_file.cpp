@@ -101,12 +101,14 @@ bool EncodeJpeg(const RgbImage& image, int quality, std::string& jpeg) {
     return true;
 }
 
-bool ConvertBitmapToJpeg(const std::string& bitmapPath, const std::string& jpegPath, int qualityStep) {
+bool ConvertBitmapToJpeg(const std::string& bitmapPath, const std::string& jpegPath, int qualityStep,
+                         std::string* unreadFormat) {
+    if (unreadFormat) unreadFormat->clear();
     std::string bytes;
     RgbImage image;
     std::string jpeg;
-    if (!ReadFileBytes(bitmapPath, bytes) || !DecodeBitmap(bytes, image) ||
+    if (!ReadFileBytes(bitmapPath, bytes) || !DecodeBitmap(bytes, image, unreadFormat) ||
         !EncodeJpeg(image, JpegQualityForStep(qualityStep), jpeg))
         return false;
-    return ReplaceFileContent(jpegPath, jpeg);
+    return ReplaceFileContent(jpegPath, jpeg, FileSync::Quick);
 }

@@ -12,6 +12,8 @@ int JpegQualityForStep(int step);
 // False when the image is empty or libjpeg refuses it.
 bool EncodeJpeg(const RgbImage& image, int quality, std::string& jpeg);
 
-// Reads the bitmap file and replaces the JPEG file with its picture at the step's quality.
-// When the bitmap cannot be read nothing is written and an existing JPEG file stays as it was.
-bool ConvertBitmapToJpeg(const std::string& bitmapPath, const std::string& jpegPath, int qualityStep);
+// Reads the bitmap file and replaces the JPEG file with its picture at the step's quality, whole
+// for every reader but not waited onto the disk. When the bitmap cannot be read nothing is written
+// and an existing JPEG file stays as it was; `unreadFormat` as for DecodeBitmap.
+bool ConvertBitmapToJpeg(const std::string& bitmapPath, const std::string& jpegPath, int qualityStep,
+                         std::string* unreadFormat = nullptr);

@@ -159,21 +159,24 @@ bool FileWritable(const std::string& path) {
     return FileHandle(OpenFile(path, GENERIC_WRITE, OPEN_EXISTING)).valid();
 }
 
-bool ReplaceFileContent(const std::string& path, const std::string& content) {
+bool ReplaceFileContent(const std::string& path, const std::string& content, FileSync sync) {
     static std::atomic<unsigned> serial{0};
     std::string spare = path + ".new-" + std::to_string(GetCurrentProcessId()) + "-" +
                         std::to_string(serial++);
     bool written = false;
     {
         FileHandle file(OpenFile(spare, GENERIC_WRITE, CREATE_NEW));
-        if (file.valid()) written = WriteWhole(file.handle, content) && FlushFileBuffers(file.handle);
+        if (file.valid())
+            written = WriteWhole(file.handle, content) &&
+                      (sync == FileSync::Quick || FlushFileBuffers(file.handle));
     }
+    const DWORD moveFlags = MOVEFILE_REPLACE_EXISTING |
+                            (sync == FileSync::Durable ? MOVEFILE_WRITE_THROUGH : 0);
     if (written) {
         // A name cannot be replaced while anyone has the file open, even sharing its deletion;
         // readers here hold it only for moments.
         for (int attempt = 0; attempt < replaceAttempts; ++attempt) {
-            if (MoveFileExW(WidePath(spare).c_str(), WidePath(path).c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            if (MoveFileExW(WidePath(spare).c_str(), WidePath(path).c_str(), moveFlags))
                 return true;
             DWORD error = GetLastError();
             if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;

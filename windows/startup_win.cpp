@@ -58,8 +58,11 @@ void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
 }
 
 int ShutDown() {
-    StopCapturePasses();
+    bool passesStopped = StopCapturePasses();
     CleanUpWorkDir();
     ReleaseNetwork();
+    // A driver that hangs in a grab or a save may hang as well when its library is let go at the
+    // process's end: then the end does not go through the libraries at all.
+    if (!passesStopped) TerminateProcess(GetCurrentProcess(), UINT(programState.exitCode));
     return programState.exitCode;
 }

@@ -52,11 +52,18 @@ class Run:
         self.prefix = os.environ["WINEPREFIX"]
         self.temp = None
         self.programs = []
+        self.closed_in = self.normal_close = None
+        # The program takes its capture library from the system folder only: stand-ins go there,
+        # and Wine's own copy goes back for the scenarios without one.
+        self.system_library = os.path.join(self.prefix, "drive_c", "windows", "system32", "avicap32.dll")
+        self.wine_library = os.path.join(self.work, "avicap32-wine.dll")
+        shutil.copy(self.system_library, self.wine_library)
 
     # ---- Wine and the driver -------------------------------------------------------------------
 
-    def env(self, german=False, overrides=None):
+    def env(self, german=False, overrides=None, extra=None):
         env = dict(os.environ)
+        env.update(extra or {})
         if german:
             env.update(LANG="de_DE.UTF-8", LOCPATH=self.locale)
         if overrides:
@@ -92,24 +99,34 @@ class Run:
 
     # ---- The program ---------------------------------------------------------------------------
 
-    def folder(self, name, capture=None, settings=None):
-        """A folder holding lumora-win.exe, optionally a stand-in capture library and settings."""
+    def folder(self, name, capture=None, settings=None, planted=None):
+        """A folder holding lumora-win.exe, optionally settings and a planted capture library; the
+        system folder gets the stand-in capture library named, or Wine's own."""
         path = os.path.join(self.work, name)
         os.makedirs(path)
         shutil.copy(os.path.join(self.build, "lumora-win.exe"), path)
-        if capture:
-            shutil.copy(os.path.join(self.build, "tests", "windows", "standin", capture, "avicap32.dll"), path)
+        stand_in = lambda name: os.path.join(self.build, "tests", "windows", "standin", name, "avicap32.dll")
+        shutil.copy(stand_in(capture) if capture else self.wine_library, self.system_library)
+        if planted:
+            shutil.copy(stand_in(planted), path)
         if settings is not None:
             with open(os.path.join(path, "settings.ini"), "wb") as f:
                 f.write(settings.encode("utf-8"))
         return path
 
-    def start(self, folder, german=False, overrides=None):
-        program = subprocess.Popen([WINE, os.path.join(folder, "lumora-win.exe")], cwd=folder,
-                                   env=self.env(german, overrides), stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL)
+    def start(self, folder, german=False, overrides=None, extra=None, errors=None):
+        """Starts the program; `extra` adds environment, `errors` names a file for Wine's output."""
+        with open(errors or os.devnull, "wb") as error_output:
+            program = subprocess.Popen([WINE, os.path.join(folder, "lumora-win.exe")], cwd=folder,
+                                       env=self.env(german, overrides, extra), stdout=subprocess.DEVNULL,
+                                       stderr=error_output)
         self.programs.append(program)
         return program
+
+    def capture_log(self, name):
+        """A file for the stand-in capture device's record of calls, and the environment naming it."""
+        path = os.path.join(self.work, name + ".capture.log")
+        return path, {"LUMORA_CAPTURE_LOG": "Z:" + path.replace("/", "\\")}
 
     def end_programs(self):
         """Ends what a scenario left running, so that the next one meets none of its windows."""
@@ -120,8 +137,17 @@ class Run:
         self.programs = []
 
     def close(self, program, seconds=30):
+        started = time.monotonic()
         self.driver("close", TITLE, G["gadgetStartStop"])
-        return wait_exit(program, seconds)
+        status = wait_exit(program, seconds)
+        self.closed_in = time.monotonic() - started
+        return status
+
+    def relay_only(self, functions):
+        """Wine's relay log (WINEDEBUG=+relay) is to name only these calls; None: all again."""
+        key = ["HKCU\\Software\\Wine\\Debug", "/v", "RelayInclude", "/f"]
+        words = ["add"] + key + ["/d", functions] if functions else ["delete"] + key
+        subprocess.run([WINE, "reg.exe"] + words, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
     def screenshot(self, name):
         os.makedirs(self.screenshots, exist_ok=True)
@@ -194,6 +220,24 @@ def settings_lines(raw):
     return raw.decode("utf-8").split("\r\n")
 
 
+def stored_settings(port, more=""):
+    return ("language = English\r\nusername = cam\r\npassword = %s\r\nport = %d\r\ndevice = 0\r\n%s"
+            % (hashlib.sha1(b"pw").hexdigest(), port, more))
+
+
+def capture_calls(log, kind=None):
+    """The stand-in capture device's record: every line, or the arguments of one kind of call."""
+    lines = open(log).read().splitlines() if os.path.exists(log) else []
+    return lines if kind is None else [line[len(kind) + 1:] for line in lines if line.split(" ")[0] == kind]
+
+
+def relay_calls(log, function):
+    """(arguments, return address) of each call of a kernel32 function in a Wine relay log."""
+    pattern = re.compile(r"Call KERNEL32\.%s\((.*)\) ret=([0-9a-f]+)" % function)
+    with open(log, errors="replace") as f:
+        return [(m.group(1), int(m.group(2), 16)) for m in map(pattern.search, f) if m]
+
+
 # ---- Scenarios -----------------------------------------------------------------------------------
 
 
@@ -202,7 +246,8 @@ def first_start_and_serving(run):
     port = free_port()
     folder = run.folder("first", capture="capture_device")
     before = run.work_dirs()
-    program = run.start(folder, overrides="avicap32=n")
+    log, extra = run.capture_log("first")
+    program = run.start(folder, overrides="avicap32=n", extra=extra)
     if not check("first start opens the settings dialog", run.wait_window("gadgetUsernameEntry", 60)):
         program.kill()
         return
@@ -269,6 +314,12 @@ def first_start_and_serving(run):
     run.driver("click", TITLE, G["gadgetStartStop"])
     check("Start again makes webcam.jpg change again",
           wait_for(lambda: open(jpeg, "rb").read() != still, 10) if still else False)
+    # A quiet stretch of running: nothing else keeps the window busy meanwhile.
+    grabbed = len(capture_calls(log, "grab"))
+    wait_for(lambda: len(capture_calls(log, "grab")) >= grabbed + 7, 15)
+    times = [int(ms) for ms in capture_calls(log, "grab")[grabbed:]]
+    spacing = (times[-1] - times[0]) / 1000.0 / (len(times) - 1) if len(times) > 1 else 0
+    check("about two passes a second while the server runs", 0.4 <= spacing <= 0.65, "%.2f s a pass" % spacing)
 
     run.driver("click", TITLE, G["gadgetHideButton"])
     visible = lambda: run.driver("visible", TITLE, G["gadgetStartStop"])[1]
@@ -277,16 +328,79 @@ def first_start_and_serving(run):
     check("a double-click on the tray icon brings it back", wait_for(lambda: visible() == "1", 10), visible())
 
     status = run.close(program)
+    run.normal_close = run.closed_in
     check("closing ends with status 0", status == 0, status)
     check("closing leaves no working directory", not (run.work_dirs() - before), run.work_dirs() - before)
+    check("one capture window, connected once across Stop and Start, never disconnected",
+          capture_calls(log, "create") == [""] and capture_calls(log, "connect") == ["0"]
+          and not capture_calls(log, "disconnect"), capture_calls(log)[:8])
+
+
+def planted_library_and_quick_frames(run):
+    """A capture library planted beside the program is never loaded, and frames replace webcam.jpg
+    whole without waiting for the disk (Wine's relay log names the calls made)."""
+    settings = stored_settings(free_port(), "server = 1\r\n")
+    folder = run.folder("planted", capture="capture_device", settings=settings, planted="capture_device")
+    log, extra = run.capture_log("planted")
+    relay = os.path.join(run.work, "planted.relay.log")
+    run.relay_only("kernel32.FlushFileBuffers;kernel32.MoveFileExW")
+    extra["WINEDEBUG"] = "+relay"
+    program = run.start(folder, overrides="avicap32=n", extra=extra, errors=relay)
+    check("frames are made with a library planted", wait_for(lambda: len(capture_calls(log, "grab")) >= 4, 90))
+    check("closing ends with status 0 here too", run.close(program) == 0)
+    run.relay_only(None)
+    attached = [path.lower() for path in capture_calls(log, "attach")]
+    check("the capture library comes from the system folder, never from beside the program",
+          attached == ["c:\\windows\\system32\\avicap32.dll"], attached)
+    frames = [arguments for arguments, _ in relay_calls(relay, "MoveFileExW") if 'webcam.jpg"' in arguments]
+    check("each frame is renamed over webcam.jpg without write-through",
+          len(frames) >= 3 and all(int(arguments.rsplit(",", 1)[1], 16) & 8 == 0 for arguments in frames), frames[:2])
+    # The program's own code lies at MinGW's image base; the system libraries flush for themselves.
+    flushes = [at for _, at in relay_calls(relay, "FlushFileBuffers") if 0x140000000 <= at < 0x150000000]
+    check("no frame is flushed to the disk", not flushes, len(flushes))
+
+
+def stuck_driver(run):
+    """A driver that never comes back from a grab or a save delays the end by less than 2 s."""
+    normal = run.normal_close if run.normal_close is not None else 1.0
+    for kind in ("grab", "save"):
+        folder = run.folder("stuck-" + kind, capture="capture_device",
+                            settings=stored_settings(free_port(), "server = 1\r\n"))
+        log, extra = run.capture_log("stuck-" + kind)
+        extra["LUMORA_CAPTURE_STALL"] = kind + " 3"
+        before = run.work_dirs()
+        program = run.start(folder, overrides="avicap32=n", extra=extra)
+        check("the driver hangs in the third %s" % kind, wait_for(lambda: len(capture_calls(log, kind)) >= 3, 90))
+        status = run.close(program)
+        left = run.work_dirs() - before
+        check("a driver stuck in a %s delays the end by less than 2 s; status 0, nothing left" % kind,
+              status == 0 and run.closed_in < normal + 2.0 and not left,
+              "status %s after %.1f s (a normal end %.1f s), left %s" % (status, run.closed_in, normal, left))
+
+
+def frames_of_a_format_not_read(run):
+    """4-bit frames: the user is told once why no picture comes, and the server goes on."""
+    port = free_port()
+    folder = run.folder("fourbit", capture="capture_device", settings=stored_settings(port, "server = 1\r\n"))
+    log, extra = run.capture_log("fourbit")
+    extra["LUMORA_CAPTURE_BITS"] = "4"
+    program = run.start(folder, overrides="avicap32=n", extra=extra)
+    code, message = run.driver("box", "Error", 60000, timeout=90)
+    check("frames of a format not read are reported in the capture-failure message",
+          code == 0 and message == "Can not create webcam captures.\nError message:\n"
+                                   "Bitmap format not supported: 4 bits per pixel, compression 0", (code, message))
+    run.driver("ok", "Error")
+    grabs = len(capture_calls(log, "grab"))
+    check("the format is reported once while the passes and the server go on",
+          run.driver("box", "Error", 3000, timeout=30)[0] != 0 and len(capture_calls(log, "grab")) >= grabs + 3
+          and b"Lumora - Login" in (http_get(port, "") or b""), (grabs, len(capture_calls(log, "grab"))))
+    check("closing after the format report ends with status 0", run.close(program) == 0)
 
 
 def device_cannot_connect(run):
     """The system's own capture library under Wine: the device never connects."""
     port = free_port()
-    settings = ("language = English\r\nusername = cam\r\npassword = %s\r\nport = %d\r\ndevice = 0\r\n"
-                % (hashlib.sha1(b"pw").hexdigest(), port))
-    folder = run.folder("nodevice", settings=settings)
+    folder = run.folder("nodevice", settings=stored_settings(port))
     before = run.work_dirs()
     program = run.start(folder)
     if not check("stored settings open the main window at once", run.wait_window("gadgetStartStop", 60)):
@@ -351,9 +465,7 @@ def device_index_without_driver(run):
 
 
 def english_setting_on_german_system(run):
-    settings = ("language = English\r\nusername = cam\r\npassword = %s\r\nport = %d\r\n"
-                % (hashlib.sha1(b"pw").hexdigest(), free_port()))
-    folder = run.folder("english", settings=settings)
+    folder = run.folder("english", settings=stored_settings(free_port()))
     program = run.start(folder, german=True)
     if not check("a German system with the setting English starts", run.wait_window("gadgetStartStop", 60)):
         program.kill()
@@ -396,7 +508,8 @@ def main():
     parser.add_argument("--locale", required=True)
     parser.add_argument("--screenshots", required=True)
     run = Run(parser.parse_args())
-    for scenario in (first_start_and_serving, device_cannot_connect, device_index_without_driver,
+    for scenario in (first_start_and_serving, planted_library_and_quick_frames, stuck_driver,
+                     frames_of_a_format_not_read, device_cannot_connect, device_index_without_driver,
                      german_system, english_setting_on_german_system, missing_capture_library,
                      missing_capture_function):
         started = time.monotonic()

@@ -55,7 +55,18 @@ std::string MakeBitmap(int width, int height, const Picture& picture, const Bitm
     const size_t bytesPerPixel = size_t(layout.bits / 8);
     const size_t stride = (size_t(width) * size_t(layout.bits) + 31) / 32 * 4;
     const size_t masks = layout.bitFields && layout.headerSize == 40 ? 12 : 0;
-    const size_t offset = 14 + layout.headerSize + masks;
+    std::vector<Rgb> palette;
+    auto paletteIndex = [&](Rgb c) {
+        for (size_t i = 0; i < palette.size(); ++i)
+            if (palette[i].red == c.red && palette[i].green == c.green && palette[i].blue == c.blue)
+                return i;
+        palette.push_back(c);
+        return palette.size() - 1;
+    };
+    if (layout.bits == 8)
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) paletteIndex(picture(x, y));
+    const size_t offset = 14 + layout.headerSize + masks + 4 * palette.size();
     std::string b(offset + stride * size_t(height), '\0');
     b[0] = 'B';
     b[1] = 'M';
@@ -68,10 +79,20 @@ std::string MakeBitmap(int width, int height, const Picture& picture, const Bitm
     PutLe(b, 28, uint32_t(layout.bits), 2);
     PutLe(b, 30, layout.bitFields ? 3 : 0, 4);
     PutLe(b, 34, uint32_t(stride * size_t(height)), 4);
-    if (layout.bitFields) {
+    if (layout.bitFields && layout.bits == 32) {
         PutLe(b, 54, 0x00FF0000, 4);
         PutLe(b, 58, 0x0000FF00, 4);
         PutLe(b, 62, 0x000000FF, 4);
+    } else if (layout.bitFields) {
+        PutLe(b, 54, layout.green6 ? 0xF800 : 0x7C00, 4);
+        PutLe(b, 58, layout.green6 ? 0x07E0 : 0x03E0, 4);
+        PutLe(b, 62, 0x001F, 4);
+    }
+    PutLe(b, 46, uint32_t(palette.size()), 4);
+    for (size_t i = 0, at = 14 + layout.headerSize + masks; i < palette.size(); ++i, at += 4) {
+        b[at] = char(palette[i].blue);
+        b[at + 1] = char(palette[i].green);
+        b[at + 2] = char(palette[i].red);
     }
     for (int y = 0; y < height; ++y) {
         size_t row = offset + size_t(layout.topDown ? y : height - 1 - y) * stride;
@@ -79,6 +100,16 @@ std::string MakeBitmap(int width, int height, const Picture& picture, const Bitm
         for (int x = 0; x < width; ++x) {
             Rgb c = picture(x, y);
             size_t at = row + size_t(x) * bytesPerPixel;
+            if (layout.bits == 8) {
+                b[at] = char(paletteIndex(c));
+                continue;
+            }
+            if (layout.bits == 16) {
+                uint32_t v = layout.green6 ? uint32_t(c.red >> 3) << 11 | uint32_t(c.green >> 2) << 5
+                                           : uint32_t(c.red >> 3) << 10 | uint32_t(c.green >> 3) << 5;
+                PutLe(b, at, v | uint32_t(c.blue >> 3), 2);
+                continue;
+            }
             b[at] = char(c.blue);
             b[at + 1] = char(c.green);
             b[at + 2] = char(c.red);

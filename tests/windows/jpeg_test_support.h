@@ -11,11 +11,12 @@ struct Rgb {
 using Picture = std::function<Rgb(int x, int y)>;  // y = 0 is the top row
 
 struct BitmapLayout {
-    int bits = 24;            // 24 or 32
+    int bits = 24;            // 8 (palette of the picture's colours), 16, 24 or 32
     bool topDown = false;     // rows stored top row first (negative height)
-    bool bitFields = false;   // 32-bit with explicit colour masks
+    bool bitFields = false;   // explicit colour masks (16 and 32 bits)
     uint8_t padding = 0xEE;   // filler of the row padding, which must never show
     uint32_t headerSize = 40;
+    bool green6 = false;      // 16 bits as 5-6-5 (masks needed) instead of 5-5-5
 };
 
 // A complete bitmap file holding the picture.
