@@ -18,11 +18,14 @@ bool captureCreatedByPress = false;
 
 }  // namespace
 
+// The pause follows the server, whatever came before: a press that failed to start it must not
+// leave the flag the other way round for the next one.
 void PaceCaptureAfterPress(MainLoopState& loop) {
     // After a press the server thread lives only when the press started it successfully.
-    if (ServerThreadAlive()) captureCreatedByPress = false;
+    bool serving = ServerThreadAlive();
+    if (serving) captureCreatedByPress = false;
     if (CaptureThreadAlive()) {
-        loop.capturePaused = loop.capturePaused == 0 ? 1 : 0;
+        loop.capturePaused = serving ? 0 : 1;
     } else if (!captureCreatedByPress) {
         CreateCaptureThread();
         captureCreatedByPress = true;
