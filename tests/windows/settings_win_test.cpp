@@ -103,20 +103,15 @@ TEST(WindowsTexts, GermanAutoStartCaptionAndWindowsOnlyTexts) {
     EXPECT_EQ(s.textStartWithWindows, "Start with windows");
 }
 
-}  // namespace
-
-namespace {
-
 TEST(WindowsSettingsPlace, BesideTheProgramOrInTheUsersApplicationData) {
     TempDir program;
     const std::string folder = program.path() + "\\";
     EXPECT_EQ(ChooseSettingsPath(folder), folder + "settings.ini");
-    const std::string own = UserSettingsFolder();
-    ASSERT_FALSE(own.empty());
     wchar_t appData[1024];
     DWORD length = GetEnvironmentVariableW(L"APPDATA", appData, 1024);
     ASSERT_GT(length, 0u);
-    EXPECT_EQ(own, StripTrailingSlash(PathFromWide(std::wstring(appData, length))) + "\\Lumora\\");
+    const std::string own = StripTrailingSlash(PathFromWide(std::wstring(appData, length))) + "\\Lumora\\";
+    EXPECT_EQ(UserSettingsFolder(), own);
     // A folder that takes no new file: here, one that does not exist.
     EXPECT_EQ(ChooseSettingsPath(folder + "gone\\"), own + "settings.ini");
 }
