@@ -2,6 +2,7 @@
 // Each build links exactly one implementation (platform_linux.cpp or windows/platform_win.cpp).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 extern const char pathSeparator;
@@ -23,14 +24,24 @@ inline std::string Sha1Hex(const std::string& text) { return Sha1Hex(text.data()
 // German caption of the auto-start check box; the Windows build words it differently.
 extern const char* const germanActivateServer;
 
-// The whole content of a file; false when it cannot be opened or read.
-bool ReadFileBytes(const std::string& path, std::string& content);
+// The content of a file, at most `limit` bytes of it; false when it cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::string& content, size_t limit = SIZE_MAX);
 // Whether the file may be opened for writing (it exists and permissions allow it).
 bool FileWritable(const std::string& path);
+// Whether anything of that name exists.
+bool FileExists(const std::string& path);
+// Whether a new file may be made in the folder (given with its trailing separator).
+bool FolderTakesNewFiles(const std::string& folder);
+// The folder, with a trailing separator, where the user's own settings belong when the program's
+// folder is not theirs; empty when the system cannot tell.
+std::string UserSettingsFolder();
 // Replaces the file's content so that no reader and no crash ever meets a half-written file: a new
-// file beside it renamed over it, keeping its permissions; a symbolic link keeps pointing at it.
+// file of a name of its own beside it, renamed over it, keeping its permissions and owner; a
+// symbolic link keeps pointing at it. Where no such file can be made or given to the owner, the
+// file is rewritten in place and gets its old bytes back when the new ones do not all arrive.
 // Durable also waits until the bytes are on the disk; a file rewritten twice a second that nobody
 // needs after a crash (a camera frame) is not worth that wait.
+// False when the file does not hold the new content.
 enum class FileSync { Durable, Quick };
 bool ReplaceFileContent(const std::string& path, const std::string& content,
                         FileSync sync = FileSync::Durable);

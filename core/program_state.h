@@ -39,6 +39,7 @@ struct ProgramState {
     std::string textFirefoxNotFound;
     std::string textPreviewUnavailable;
     std::string textEnterCredentials;
+    std::string textSettingsNotSaved;
     std::string textActive;
     std::string textInactive;
     std::string textStart;

@@ -12,57 +12,79 @@ const char unchangedPassword[] = "*****";
 
 const char* Flag(bool on) { return on ? "1" : "0"; }
 
+std::string ReadTrimmed(const SettingsFile& file, const char* key) {
+    std::string value;
+    return file.Find(key, value) ? TrimText(value) : std::string();
+}
+
+// The folder and, when missing, the folders above it, each private to the user.
+bool MakeFolders(const std::string& folder) {
+    std::string path = StripTrailingSlash(folder);
+    if (path.empty() || DirectoryOpens(path)) return true;
+    if (MakeDirectory(path) != MakeDirectoryResult::Failed) return true;
+    std::string parent = DirectoryPart(path);
+    if (parent.empty() || parent.size() >= path.size()) return false;
+    return MakeFolders(parent) && MakeDirectory(path) != MakeDirectoryResult::Failed;
+}
+
 }  // namespace
 
 std::string ReadSetting(const std::string& key) {
-    SettingsFile file(programState.settingsPath);
-    std::string value;
-    if (file.access() == SettingsFile::Access::None || !file.Find(key, value)) return {};
-    return TrimText(value);
+    return ReadTrimmed(SettingsFile(programState.settingsPath), key.c_str());
 }
 
 bool WriteSetting(const std::string& key, const std::string& value) {
-    SettingsFile file(programState.settingsPath);
+    SettingsFile file(programState.settingsPath, SettingsFile::Purpose::Update);
     if (file.access() == SettingsFile::Access::None) return false;
     file.Set(key, value);
-    file.Commit();
-    return true;
+    return file.Commit();
 }
 
+// One reading of the file for all keys.
 void LoadSettings() {
     ProgramState& s = programState;
-    s.settingUsername.Set(ReadSetting(keys::username));
-    s.settingPasswordHash.Set(ReadSetting(keys::password));
-    if (windowsSettingKeys) s.settingAutostart.Set(ReadSetting("autostart"));
-    s.settingServer.Set(ReadSetting(keys::server));
-    s.settingHide.Set(ReadSetting(keys::hide));
-    s.settingIpCheck.Set(ReadSetting(keys::ipcheck));
-    s.settingPort.Set(ReadSetting(keys::port));
-    s.settingDevice.Set(ReadSetting(keys::device));
-    if (windowsSettingKeys) s.settingImage.Set(ReadSetting("image"));
+    SettingsFile file(s.settingsPath);
+    s.settingUsername.Set(ReadTrimmed(file, keys::username));
+    s.settingPasswordHash.Set(ReadTrimmed(file, keys::password));
+    if (windowsSettingKeys) s.settingAutostart.Set(ReadTrimmed(file, "autostart"));
+    s.settingServer.Set(ReadTrimmed(file, keys::server));
+    s.settingHide.Set(ReadTrimmed(file, keys::hide));
+    s.settingIpCheck.Set(ReadTrimmed(file, keys::ipcheck));
+    s.settingPort.Set(ReadTrimmed(file, keys::port));
+    s.settingDevice.Set(ReadTrimmed(file, keys::device));
+    if (windowsSettingKeys) s.settingImage.Set(ReadTrimmed(file, "image"));
 }
 
 // The eight (Windows: ten) values go into the file in one rewrite, so that a save interrupted at
 // any moment leaves either the old or the new settings, never a mixture.
-void SaveSettings(const SettingsInput& input) {
+bool SaveSettings(const SettingsInput& input) {
     ProgramState& s = programState;
-    if (SettingsFile(s.settingsPath).access() == SettingsFile::Access::None)
+    SettingsFile file(s.settingsPath, SettingsFile::Purpose::Update);
+    if (file.access() == SettingsFile::Access::None) {
+        MakeFolders(DirectoryPart(s.settingsPath));
         CreateEmptyFile(s.settingsPath);
-
-    SettingsFile file(s.settingsPath);
-    if (file.access() != SettingsFile::Access::None) {
-        file.Set(keys::language, input.languageName);
-        file.Set(keys::username, input.username);
-        file.Set(keys::password, input.password == unchangedPassword ? s.settingPasswordHash.Get()
-                                                                    : Sha1Hex(input.password));
-        if (windowsSettingKeys) file.Set("autostart", Flag(input.autostart));
-        file.Set(keys::server, Flag(input.server));
-        file.Set(keys::hide, Flag(input.hide));
-        file.Set(keys::ipcheck, Flag(input.ipcheck));
-        file.Set(keys::port, input.port);
-        file.Set(keys::device, input.device);
-        if (windowsSettingKeys) file.Set("image", input.image);
-        file.Commit();
+        file = SettingsFile(s.settingsPath, SettingsFile::Purpose::Update);
+        if (file.access() == SettingsFile::Access::None) return false;
     }
+    file.Set(keys::language, input.languageName);
+    file.Set(keys::username, input.username);
+    file.Set(keys::password, input.password == unchangedPassword ? s.settingPasswordHash.Get()
+                                                                : Sha1Hex(input.password));
+    if (windowsSettingKeys) file.Set("autostart", Flag(input.autostart));
+    file.Set(keys::server, Flag(input.server));
+    file.Set(keys::hide, Flag(input.hide));
+    file.Set(keys::ipcheck, Flag(input.ipcheck));
+    file.Set(keys::port, input.port);
+    file.Set(keys::device, input.device);
+    if (windowsSettingKeys) file.Set("image", input.image);
+    if (!file.Commit()) return false;
     s.settingLanguage = LowerCase(ReadSetting(keys::language));
+    return true;
+}
+
+std::string ChooseSettingsPath(const std::string& programFolder) {
+    std::string beside = programFolder + settingsFileName;
+    if (FileExists(beside) || FolderTakesNewFiles(programFolder)) return beside;
+    std::string own = UserSettingsFolder();
+    return own.empty() ? beside : own + settingsFileName;
 }

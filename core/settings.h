@@ -1,10 +1,11 @@
-// settings.ini beside the executable: reading and writing single keys, and loading and saving all
-// of them. Only the main thread calls these.
+// settings.ini at settingsPath: reading and writing single keys, and loading and saving all of
+// them. Only the main thread calls these.
 #pragma once
 #include <string>
 
 std::string ReadSetting(const std::string& key);
-// False when the file cannot be opened; true (writing nothing) when it can only be read.
+// Whether the file now holds the value: false when it is missing (it is not created here), can
+// only be read, or could not be rewritten.
 bool WriteSetting(const std::string& key, const std::string& value);
 void LoadSettings();
 
@@ -21,4 +22,9 @@ struct SettingsInput {
     bool autostart = false;
     std::string image;
 };
-void SaveSettings(const SettingsInput& input);
+// Creates the file (and its folders) when missing; true when the file holds the new values
+// afterwards. settingLanguage is read back only then.
+bool SaveSettings(const SettingsInput& input);
+// Where settings.ini lives for a program in `programFolder` (with its trailing separator): beside
+// the program when such a file is there or the folder takes one, else in the user's own folder.
+std::string ChooseSettingsPath(const std::string& programFolder);

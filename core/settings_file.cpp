@@ -1,5 +1,7 @@
 #include "core/settings_file.h"
 
+#include <cstdint>
+
 #include "core/latin9.h"
 #include "core/platform.h"
 #include "core/text_util.h"
@@ -7,12 +9,15 @@
 namespace {
 
 const char byteOrderMark[] = "\xEF\xBB\xBF";
+const char lineBreaks[] = "\r\n";
 
 }  // namespace
 
-SettingsFile::SettingsFile(const std::string& path) : path_(path) {
+SettingsFile::SettingsFile(const std::string& path, Purpose purpose) : path_(path) {
     std::string content;
-    if (!ReadFileBytes(path, content)) return;
+    // One byte beyond the limit tells whether the file goes on past it.
+    size_t limit = purpose == Purpose::Update ? SIZE_MAX : readLimit + 1;
+    if (!ReadFileBytes(path, content, limit)) return;
     access_ = FileWritable(path) ? Access::ReadWrite : Access::ReadOnly;
 
     size_t at = 0;
@@ -21,31 +26,50 @@ SettingsFile::SettingsFile(const std::string& path) : path_(path) {
         at = 3;
     }
     utf8_ = byteOrderMark_ || settingsAlwaysUtf8;
-    while (at < content.size()) {
-        size_t end = content.find_first_of("\r\n", at);
-        if (end == std::string::npos) end = content.size();
-        std::string line = content.substr(at, end - at);
-        at = content.find_first_not_of("\r\n", end);
-        if (at == std::string::npos) at = content.size();
+    // A line that straddles the limit belongs wholly to the unparsed rest.
+    tailStart_ = content.size();
+    if (content.size() > readLimit) {
+        size_t lastBreak = content.find_last_of(lineBreaks, readLimit - 1);
+        tailStart_ = lastBreak == std::string::npos || lastBreak < at ? at : lastBreak + 1;
+    }
+    ParseLines(std::string_view(content).substr(at, tailStart_ - at), &items_, nullptr);
+    if (purpose == Purpose::Update) {
+        complete_ = true;
+        content_ = std::move(content);
+    }
+}
+
+void SettingsFile::ParseLines(std::string_view text, std::vector<Item>* items, std::string* rendered) {
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find_first_of(lineBreaks, at);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        at = text.find_first_not_of(lineBreaks, end);
+        if (at == std::string_view::npos) at = text.size();
 
         size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos) continue;
-        line.erase(0, start);
+        if (start == std::string_view::npos) continue;
+        line.remove_prefix(start);
+        Item item{Kind::Raw, {}, {}};
         if (line[0] == ';') {
             size_t textStart = line.size() > 1 && line[1] == ' ' ? 2 : 1;
-            items_.push_back({Kind::Comment, line.substr(textStart), {}});
+            item = {Kind::Comment, std::string(line.substr(textStart)), {}};
         } else if (line[0] == '[') {
-            items_.push_back({Kind::Group, line.substr(1, line.find(']') - 1), {}});
-        } else if (size_t equals = line.find('='); equals == std::string::npos) {
+            item = {Kind::Group, std::string(line.substr(1, line.find(']') - 1)), {}};
+        } else if (size_t equals = line.find('='); equals == std::string_view::npos) {
             // Not an entry: kept as it stands so that a rewrite does not turn it into one.
-            items_.push_back({Kind::Raw, line, {}});
+            item.key = std::string(line);
         } else {
-            std::string key = line.substr(0, equals);
+            std::string key(line.substr(0, equals));
             key.erase(key.find_last_not_of(" \t") + 1);
             size_t valueStart = line.find_first_not_of(" \t", equals + 1);
-            std::string value = valueStart == std::string::npos ? "" : line.substr(valueStart);
-            items_.push_back({Kind::Entry, key, value});
+            std::string_view value =
+                valueStart == std::string_view::npos ? std::string_view() : line.substr(valueStart);
+            item = {Kind::Entry, std::move(key), std::string(value)};
         }
+        if (rendered) RenderItem(item, *rendered);
+        if (items) items->push_back(std::move(item));
     }
 }
 
@@ -90,22 +114,30 @@ void SettingsFile::Set(const std::string& key, const std::string& value) {
     items_.insert(group, {Kind::Entry, encodedKey, Encode(value)});
 }
 
+void SettingsFile::RenderItem(const Item& item, std::string& out) {
+    switch (item.kind) {
+    case Kind::Entry: out.append(item.key).append(" = ").append(item.value); break;
+    case Kind::Comment: out.append("; ").append(item.key); break;
+    case Kind::Group: out.append("[").append(item.key).append("]"); break;
+    case Kind::Raw: out.append(item.key); break;
+    }
+    out += settingsLineEnd;
+}
+
 std::string SettingsFile::Render() const {
     std::string out;
+    out.reserve(content_.size() + 1024);
     if (byteOrderMark_) out += std::string(byteOrderMark) + settingsLineEnd;
-    for (const Item& item : items_) {
-        switch (item.kind) {
-        case Kind::Entry: out += item.key + " = " + item.value; break;
-        case Kind::Comment: out += "; " + item.key; break;
-        case Kind::Group: out += "[" + item.key + "]"; break;
-        case Kind::Raw: out += item.key; break;
-        }
-        out += settingsLineEnd;
-    }
+    for (const Item& item : items_) RenderItem(item, out);
+    // The rest is written as a rewrite writes every line, without ever being held as items.
+    if (tailStart_ < content_.size())
+        ParseLines(std::string_view(content_).substr(tailStart_), nullptr, &out);
     return out;
 }
 
 bool SettingsFile::Commit() const {
-    if (access_ != Access::ReadWrite) return access_ == Access::ReadOnly;
-    return ReplaceFileContent(path_, Render());
+    if (access_ == Access::None || !complete_) return false;
+    std::string rendered = Render();
+    if (rendered == content_) return true;
+    return access_ == Access::ReadWrite && ReplaceFileContent(path_, rendered);
 }

@@ -3,17 +3,12 @@
 #include "core/constants.h"
 #include "core/platform.h"
 #include "core/program_state.h"
+#include "core/settings.h"
 #include "core/text_util.h"
 
 namespace {
 
 constexpr size_t sessionRandomBytes = 16;
-
-// Up to and including the last separator; "/" counts on Windows too, where a path may carry it.
-std::string DirectoryPart(const std::string& path) {
-    size_t separator = path.find_last_of(std::string("/") + pathSeparator);
-    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
 
 }  // namespace
 
@@ -29,7 +24,7 @@ void PrepareProgramState(int& argc, char**& argv, const DesktopStartUp& desktop)
 
     s.programPath = ReadProgramPath();
     if (s.programPath.empty() && argc > 0) s.programPath = argv[0];
-    s.settingsPath = AddTrailingSlash(DirectoryPart(s.programPath)) + settingsFileName;
+    s.settingsPath = ChooseSettingsPath(AddTrailingSlash(DirectoryPart(s.programPath)));
     s.serviceBaseUrl = serviceUrl;
 
     s.responseBuffer.assign(bufferSize, 0);

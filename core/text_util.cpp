@@ -86,3 +86,8 @@ std::string StripTrailingSlash(std::string_view path) {
     if (!path.empty() && path.back() == pathSeparator) path.remove_suffix(1);
     return std::string(path);
 }
+
+std::string DirectoryPart(std::string_view path) {
+    size_t separator = path.find_last_of(std::string("/") + pathSeparator);
+    return separator == std::string_view::npos ? std::string() : std::string(path.substr(0, separator + 1));
+}

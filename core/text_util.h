@@ -27,3 +27,6 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
 // With the platform's path separator ("/" on Linux, "\" on Windows).
 std::string AddTrailingSlash(std::string_view path);
 std::string StripTrailingSlash(std::string_view path);
+// Up to and including the last separator, empty when there is none; "/" counts on Windows too,
+// where a path may carry it.
+std::string DirectoryPart(std::string_view path);

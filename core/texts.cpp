@@ -18,6 +18,7 @@ struct Texts {
     const char* firefoxNotFound;
     const char* previewUnavailable;
     const char* enterCredentials;
+    const char* settingsNotSaved;
     const char* active;
     const char* inactive;
     const char* start;
@@ -52,6 +53,7 @@ const Texts german = {
     "Firefox wurde nicht gefunden",
     "Keine Vorschau m\xF6glich. Der Server ist nicht aktiv.",
     "Bitte geben Sie einen Nutzernamen und Passwort ein.",
+    "Die Einstellungen k\xF6nnen nicht gespeichert werden.",
     " Aktiv",
     " Inaktiv",
     "Starten",
@@ -86,6 +88,7 @@ const Texts english = {
     "Firefox not found.",
     "Preview is not available. The server is inactive.",
     "Please enter a username and password.",
+    "Can not save the settings.",
     " Active",
     " Inactive",
     "Start",
@@ -123,6 +126,7 @@ void ApplyLanguage(const std::string& key) {
     s.textFirefoxNotFound = t.firefoxNotFound;
     s.textPreviewUnavailable = t.previewUnavailable;
     s.textEnterCredentials = t.enterCredentials;
+    s.textSettingsNotSaved = t.settingsNotSaved;
     s.textActive = t.active;
     s.textInactive = t.inactive;
     s.textStart = t.start;

@@ -37,7 +37,11 @@ bool Confirm() {
     input.port = GetGadgetText(gadgetPortSpin);
     input.device = GetGadgetText(gadgetDeviceSpin);
     TakePlatformSettings(input);
-    SaveSettings(input);
+    // The dialog stays open, and what is in force stays so, until a save reaches the file.
+    if (!SaveSettings(input)) {
+        ShowMessageBox(s.textErrorTitle, s.textSettingsNotSaved);
+        return false;
+    }
     // The running server keeps the port it was started with; the new one is loaded afterwards. A
     // second change while it runs must not take the place of the port it really listens on.
     if (s.mainWindowReady == 1 && StatusShowsActive() && s.runningPort.empty())

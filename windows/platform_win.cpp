@@ -47,6 +47,19 @@ HANDLE OpenFile(const std::string& path, DWORD access, DWORD disposition) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+bool ReadWhole(HANDLE file, std::string& content, size_t limit) {
+    content.clear();
+    char chunk[16384];
+    while (content.size() < limit) {
+        DWORD wanted = DWORD(std::min(sizeof chunk, limit - content.size()));
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, wanted, &got, nullptr)) return false;
+        if (got == 0) break;
+        content.append(chunk, got);
+    }
+    return true;
+}
+
 bool WriteWhole(HANDLE file, const std::string& content) {
     size_t done = 0;
     while (done < content.size()) {
@@ -57,6 +70,29 @@ bool WriteWhole(HANDLE file, const std::string& content) {
         done += written;
     }
     return true;
+}
+
+bool RewriteFromStart(HANDLE file, const std::string& content) {
+    LARGE_INTEGER start{};
+    return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && WriteWhole(file, content) &&
+           SetEndOfFile(file) && FlushFileBuffers(file);
+}
+
+// Spares are named after the file they replace, this and the maker's process and serial number.
+constexpr char spareInfix[] = ".new-";
+
+// Spares that saves killed half way left behind; one still being written is open without
+// sharing its deletion and stays.
+void RemoveAbandonedSpares(const std::string& path) {
+    std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(WidePath(path + spareInfix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW(WidePath(folder + PathFromWide(found.cFileName)).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 // Owns a CryptoAPI context of the general-purpose provider, without any key container.
@@ -139,17 +175,9 @@ std::string Sha1Hex(const void* data, size_t size) {
     return hex;
 }
 
-bool ReadFileBytes(const std::string& path, std::string& content) {
+bool ReadFileBytes(const std::string& path, std::string& content, size_t limit) {
     FileHandle file(OpenFile(path, GENERIC_READ, OPEN_EXISTING));
-    if (!file.valid()) return false;
-    content.clear();
-    char chunk[16384];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.handle, chunk, sizeof chunk, &got, nullptr)) return false;
-        if (got == 0) return true;
-        content.append(chunk, got);
-    }
+    return file.valid() && ReadWhole(file.handle, content, limit);
 }
 
 bool FileWritable(const std::string& path) {
@@ -159,13 +187,39 @@ bool FileWritable(const std::string& path) {
     return FileHandle(OpenFile(path, GENERIC_WRITE, OPEN_EXISTING)).valid();
 }
 
+bool FileExists(const std::string& path) {
+    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool FolderTakesNewFiles(const std::string& folder) {
+    // Permissions here are lists that only the attempt reads right: a file that vanishes again.
+    std::string probe = folder + "lumora-" + std::to_string(GetCurrentProcessId()) + ".probe";
+    return FileHandle(CreateFileW(WidePath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr))
+        .valid();
+}
+
+std::string UserSettingsFolder() {
+    DWORD length = GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
+    if (length == 0) return {};
+    std::wstring folder(length, L'\0');
+    DWORD written = GetEnvironmentVariableW(L"APPDATA", folder.data(), length);
+    if (written == 0 || written >= length) return {};
+    folder.resize(written);
+    if (folder.back() != L'\\') folder += L'\\';
+    return PathFromWide(folder) + "Lumora\\";
+}
+
 bool ReplaceFileContent(const std::string& path, const std::string& content, FileSync sync) {
     static std::atomic<unsigned> serial{0};
-    std::string spare = path + ".new-" + std::to_string(GetCurrentProcessId()) + "-" +
+    RemoveAbandonedSpares(path);
+    std::string spare = path + spareInfix + std::to_string(GetCurrentProcessId()) + "-" +
                         std::to_string(serial++);
     bool written = false;
     {
-        FileHandle file(OpenFile(spare, GENERIC_WRITE, CREATE_NEW));
+        // Not shared for deletion: another save takes it for abandoned only once it is closed.
+        FileHandle file(CreateFileW(WidePath(spare).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.valid())
             written = WriteWhole(file.handle, content) &&
                       (sync == FileSync::Quick || FlushFileBuffers(file.handle));
@@ -185,9 +239,13 @@ bool ReplaceFileContent(const std::string& path, const std::string& content, Fil
     }
     DeleteFileW(WidePath(spare).c_str());
     // The folder takes no new file, or the old one stays open: rewriting in place is the only way
-    // left.
-    FileHandle file(OpenFile(path, GENERIC_WRITE, TRUNCATE_EXISTING));
-    return file.valid() && WriteWhole(file.handle, content);
+    // left, and the old bytes are the only way back when the new ones do not all arrive.
+    FileHandle file(OpenFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING));
+    std::string old;
+    if (!file.valid() || !ReadWhole(file.handle, old, SIZE_MAX)) return false;
+    if (RewriteFromStart(file.handle, content)) return true;
+    RewriteFromStart(file.handle, old);
+    return false;
 }
 
 bool CreateEmptyFile(const std::string& path) {

@@ -1,10 +1,14 @@
 // Reading and writing settings.ini: the file format as read, as written, and the save sequence.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "core/platform.h"
 #include "core/program_state.h"
@@ -34,6 +38,28 @@ protected:
 };
 
 const std::string abcDigest = "a9993e364706816aba3e25717850c26c9cd0d89d";
+constexpr uid_t nobody = 65534;
+
+// Runs the body in a fresh child process as an ordinary user (root may write any file) and
+// hands back its answer.
+std::string AsNobody(const std::function<std::string()>& body) {
+    int out[2];
+    if (pipe(out) != 0) return "no pipe";
+    pid_t child = fork();
+    if (child == 0) {
+        bool dropped = geteuid() != 0 || (setgid(nobody) == 0 && setuid(nobody) == 0);
+        std::string answer = dropped ? body() : "could not become nobody";
+        _exit(write(out[1], answer.data(), answer.size()) == ssize_t(answer.size()) ? 0 : 1);
+    }
+    close(out[1]);
+    std::string answer;
+    char chunk[4096];
+    for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;) answer.append(chunk, size_t(n));
+    close(out[0]);
+    int status = -1;
+    waitpid(child, &status, 0);
+    return status == 0 ? answer : "child status " + std::to_string(status);
+}
 
 TEST_F(SettingsTest, FirstSaveWritesEightLinesInOrder) {
     SaveSettings(Input());
@@ -135,21 +161,111 @@ TEST_F(SettingsTest, RewriteKeepsPermissionsAndSymbolicLink) {
     EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
-TEST_F(SettingsTest, ReadOnlyFileIsLeftUntouchedButWriteAnswersTrue) {
+TEST_F(SettingsTest, WritesThatDoNotReachTheFileSaySo) {
     WriteFileText(path, "port = 1\n");
     chmod(path.c_str(), 0444);
     chmod(dir.path().c_str(), 0777);
-    // Root may write any file, so the write runs as an unprivileged user in a child process.
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
-        _exit(WriteSetting("port", "2") ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    programState.settingLanguage = "deutsch";
+    // A read-only file: only a value it already holds counts as written.
+    EXPECT_EQ(AsNobody([this] {
+                  std::string answers = std::to_string(WriteSetting("port", "2"));
+                  answers += std::to_string(WriteSetting("port", "1"));
+                  return answers + std::to_string(SaveSettings(Input())) + programState.settingLanguage;
+              }),
+              "010deutsch");
     EXPECT_EQ(ReadFileText(path), "port = 1\n");
+    unlink(path.c_str());
+    chmod(dir.path().c_str(), 0555);
+    EXPECT_EQ(AsNobody([this] { return std::to_string(SaveSettings(Input())); }), "0") << "no file made";
+    EXPECT_FALSE(PathExists(path));
+}
+
+TEST_F(SettingsTest, ARewriteKeepsTheOwnerAndPutsTheOldBytesBackWhenItFails) {
+    const std::string old = "; note\nport = 1\n";
+    WriteFileText(path, old);
+    ASSERT_EQ(chown(path.c_str(), nobody, nobody), 0) << "needs root";
+    for (mode_t folderMode : {0555, 0777}) {  // rewritten in place, or through a spare file
+        chmod(dir.path().c_str(), folderMode);
+        EXPECT_EQ(AsNobody([&] {
+                      // The size limit stands for a full disk: the new bytes cannot all arrive.
+                      signal(SIGXFSZ, SIG_IGN);
+                      rlimit limit{old.size() + 4, old.size() + 4};
+                      setrlimit(RLIMIT_FSIZE, &limit);
+                      std::string answers = std::to_string(WriteSetting("username", std::string(200, 'n')));
+                      answers += std::to_string(WriteSetting("port", "2"));
+                      return answers + std::to_string(WriteSetting("port", "1"));
+                  }),
+                  "011")
+            << std::oct << folderMode;
+        EXPECT_EQ(ReadFileText(path), old);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "a spare left";
+    }
+    // Root saving the user's file leaves it theirs; a user who cannot give a new file to its
+    // owner rewrites it in place.
+    EXPECT_TRUE(WriteSetting("port", "2"));
+    struct stat info;
+    EXPECT_TRUE(stat(path.c_str(), &info) == 0 && info.st_uid == nobody && info.st_gid == nobody);
+    ASSERT_EQ(chown(path.c_str(), 1234, 1234), 0);
+    chmod(path.c_str(), 0666);
+    EXPECT_EQ(AsNobody([] { return std::to_string(WriteSetting("port", "3")); }), "1");
+    EXPECT_TRUE(stat(path.c_str(), &info) == 0 && info.st_uid == 1234u && info.st_gid == 1234u);
+    EXPECT_EQ(ReadFileText(path), "; note\nport = 3\n");
+}
+
+TEST_F(SettingsTest, AHugeFileIsReadCheaplyAndKeepsEveryLineWhenRewritten) {
+    std::string lines, rewritten;
+    for (int n = 0; lines.size() < 20 * 1024 * 1024; ++n) {
+        lines += "  key" + std::to_string(n) + "= value  \r\n";
+        rewritten += "key" + std::to_string(n) + " = value  \n";
+    }
+    WriteFileText(path, "username = cam\n[more]\n" + lines);
+    chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(AsNobody([] {
+                  rusage before, after;
+                  getrusage(RUSAGE_SELF, &before);
+                  auto start = std::chrono::steady_clock::now();
+                  LoadSettings();
+                  bool quick = std::chrono::steady_clock::now() - start < std::chrono::milliseconds(500);
+                  getrusage(RUSAGE_SELF, &after);
+                  bool small = after.ru_maxrss - before.ru_maxrss < 8 * 1024;  // kilobytes
+                  return programState.settingUsername.Get() + (small ? " small" : " big") +
+                         (quick ? " quick" : " slow");
+              }),
+              "cam small quick");
+    EXPECT_TRUE(WriteSetting("port", "1"));
+    EXPECT_EQ(ReadFileText(path), "username = cam\nport = 1\n[more]\n" + rewritten);
+}
+
+TEST_F(SettingsTest, SettingsLiveBesideTheProgramOrInTheUsersOwnFolder) {
+    const std::string program = dir.File("bin/"), home = dir.File("home");
+    ASSERT_EQ(mkdir(program.c_str(), 0755) | mkdir(home.c_str(), 0755) | chown(home.c_str(), nobody, nobody), 0);
+    chmod(dir.path().c_str(), 0755);
+    auto choose = [&](const char* configHome) {
+        return AsNobody([&] {
+            setenv("HOME", home.c_str(), 1);
+            configHome ? setenv("XDG_CONFIG_HOME", configHome, 1) : unsetenv("XDG_CONFIG_HOME");
+            return ChooseSettingsPath(program);
+        });
+    };
+    for (const char* none : {(const char*)nullptr, "", "relative"})
+        EXPECT_EQ(choose(none), home + "/.config/lumora/settings.ini") << (none ? none : "unset");
+    EXPECT_EQ(choose((home + "/xdg").c_str()), home + "/xdg/lumora/settings.ini");
+    WriteFileText(program + "settings.ini", "");
+    EXPECT_EQ(choose(nullptr), program + "settings.ini") << "an existing file stays the place";
+    unlink((program + "settings.ini").c_str());
+    chmod(program.c_str(), 0777);
+    EXPECT_EQ(choose(nullptr), program + "settings.ini") << "a folder the user may write";
+
+    // The first save makes the user's folders, private to them.
+    programState.settingsPath = home + "/a/b/lumora/settings.ini";
+    EXPECT_EQ(AsNobody([this] { return std::to_string(SaveSettings(Input())); }), "1");
+    for (const char* folder : {"/a", "/a/b", "/a/b/lumora"}) {
+        struct stat info;
+        EXPECT_TRUE(stat((home + folder).c_str(), &info) == 0 && (info.st_mode & 07777) == 0700 &&
+                    info.st_uid == nobody)
+            << folder;
+    }
+    EXPECT_EQ(ReadSetting("username"), "cam");
 }
 
 TEST_F(SettingsTest, NoTemporaryFileIsLeftBeside) {

@@ -29,6 +29,7 @@ TEST(ApplyLanguage, GermanTextsAreIso885915) {
     EXPECT_EQ(s.textStartHidden, "Versteckt starten");
     EXPECT_EQ(s.textActivateServer, "Server starten");
     EXPECT_EQ(s.textImageQuality, "Bildqualit\xE4t");
+    EXPECT_EQ(s.textSettingsNotSaved, "Die Einstellungen k\xF6nnen nicht gespeichert werden.");
     EXPECT_EQ(ReplaceAll(s.textServerFailed, "x", "8080"),
               "Der Server auf Port 8080 konnte nicht erstellt werden.");
 }
@@ -42,6 +43,7 @@ TEST(ApplyLanguage, EnglishTexts) {
     EXPECT_EQ(s.textStartHidden, s.textHideInTray);
     EXPECT_EQ(s.textStartHidden, "Hide in tray");
     EXPECT_EQ(s.textFirefoxNotFound, "Firefox not found.");
+    EXPECT_EQ(s.textSettingsNotSaved, "Can not save the settings.");
     EXPECT_EQ(s.textInactive, " Inactive");
     EXPECT_EQ(s.textStop, "Stop");
 }

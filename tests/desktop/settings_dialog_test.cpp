@@ -1,7 +1,9 @@
 // The settings dialog with real gadgets: when it shows, what it shows, its validation, what OK
-// writes to settings.ini, the reload, the language switch with the refreshed main window, and
-// its own loop that drops every other event.
+// writes to settings.ini, a save that does not reach the file, the reload, the language switch
+// with the refreshed main window, and its own loop that drops every other event.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include <gtk/gtk.h>
 
@@ -280,4 +282,40 @@ TEST_F(SettingsDialogTest, CancelAndClosingAnyWindowLeaveEverythingAsItWas) {
     EXPECT_TRUE(GadgetWindowExists(mainWindow));
     EXPECT_FALSE(GadgetWindowExists(settingsWindow));
     EXPECT_EQ(ReadFileText(settingsFile), before);
+}
+
+TEST_F(SettingsDialogTest, ASaveThatDoesNotReachTheFileIsSaidAndTheDialogStaysOpen) {
+    StoreLogin();
+    LoadSettings();
+    const std::string before = ReadFileText(settingsFile);
+    // A file size limit stands for a full disk: no save can write more than the old file holds.
+    rlimit unlimited;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit full = unlimited;
+    full.rlim_cur = before.size();
+    signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+    MessageBoxAnswerer answerer;
+    bool openAfterFailure = false;
+    std::string inForce;
+    RunLater(150, [] {
+        TypeIntoGadget(gadgetUsernameEntry, "bert");
+        ClickGadget(gadgetOkButton);
+    });
+    RunLater(600, [&] {
+        openAfterFailure = GadgetWindowVisible(settingsWindow);
+        inForce = programState.settingUsername.Get();
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        ClickGadget(gadgetOkButton);
+    });
+    EXPECT_EQ(SettingsDialog(showAlways), 1);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    signal(SIGXFSZ, SIG_DFL);
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_EQ(answerer.seen[0].title, "Error");
+    EXPECT_EQ(answerer.seen[0].text, "Can not save the settings.");
+    EXPECT_TRUE(openAfterFailure);
+    EXPECT_EQ(inForce, "anna");
+    EXPECT_EQ(programState.settingUsername.Get(), "bert") << "the second OK saved";
+    EXPECT_EQ(ReadSetting("username"), "bert");
 }

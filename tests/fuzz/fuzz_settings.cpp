@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string content(reinterpret_cast<const char*>(data), size);
     if (!ReplaceFileContent(path, content)) abort();
 
-    SettingsFile first(path);
+    SettingsFile first(path, SettingsFile::Purpose::Update);
     std::string ignored;
     first.Find("username", ignored);
     // Keys and values as the program writes them: no line breaks, no blanks at the ends, no "=".
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     if (!ReplaceFileContent(path, rendered)) abort();
-    SettingsFile second(path);
+    SettingsFile second(path, SettingsFile::Purpose::Update);
     std::string readBack;
     if (!second.Find("PORT", readBack) || readBack != value) abort();
     if (second.Render() != rendered) abort();

@@ -2,11 +2,15 @@
 // two extra keys in their places, and a password digest over the same bytes as on Linux, so
 // that a file moves between the builds.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include "core/platform.h"
 #include "core/program_state.h"
 #include "core/settings.h"
+#include "core/text_util.h"
 #include "core/texts.h"
 #include "tests/support/temp_dir.h"
+#include "windows/wide_text.h"
 
 namespace {
 
@@ -97,6 +101,19 @@ TEST(WindowsTexts, GermanAutoStartCaptionAndWindowsOnlyTexts) {
     EXPECT_EQ(s.textDeviceFailed, "Can not connect to the capture device.");
     EXPECT_EQ(s.textImageQuality, "Image quality");
     EXPECT_EQ(s.textStartWithWindows, "Start with windows");
+}
+
+TEST(WindowsSettingsPlace, BesideTheProgramOrInTheUsersApplicationData) {
+    TempDir program;
+    const std::string folder = program.path() + "\\";
+    EXPECT_EQ(ChooseSettingsPath(folder), folder + "settings.ini");
+    wchar_t appData[1024];
+    DWORD length = GetEnvironmentVariableW(L"APPDATA", appData, 1024);
+    ASSERT_GT(length, 0u);
+    const std::string own = StripTrailingSlash(PathFromWide(std::wstring(appData, length))) + "\\Lumora\\";
+    EXPECT_EQ(UserSettingsFolder(), own);
+    // A folder that takes no new file: here, one that does not exist.
+    EXPECT_EQ(ChooseSettingsPath(folder + "gone\\"), own + "settings.ini");
 }
 
 }  // namespace
