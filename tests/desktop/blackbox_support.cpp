@@ -44,10 +44,18 @@ DesktopRun::~DesktopRun() {
 }
 
 void DesktopRun::Start(const std::vector<std::string>& environment) {
+    StartCommand({folder.File("lumora")}, environment);
+}
+
+void DesktopRun::StartCommand(const std::vector<std::string>& command,
+                              const std::vector<std::string>& environment) {
     std::vector<std::string> entries{"DISPLAY=" + display->name()};
     entries.insert(entries.end(), environment.begin(), environment.end());
-    program = std::make_unique<RunningProgram>(folder.File("lumora"), std::vector<std::string>{},
-                                               entries, folder.path());
+    // The runs share one output file name: the last run's goes first, or it would take the new one.
+    program.reset();
+    program = std::make_unique<RunningProgram>(
+        command.front(), std::vector<std::string>(command.begin() + 1, command.end()), entries,
+        folder.path());
 }
 
 bool WindowSize(const std::string& display, const std::string& window, int& width, int& height) {

@@ -25,6 +25,9 @@ public:
     const std::string& DisplayName() const { return display->name(); }
     // Starts the program with extra environment entries ("NAME=value").
     void Start(const std::vector<std::string>& environment = {});
+    // Starts another command line instead (an installed copy, another user's), in the same way.
+    void StartCommand(const std::vector<std::string>& command,
+                      const std::vector<std::string>& environment = {});
     pid_t Pid() const { return program ? program->pid() : -1; }
     std::string SettingsFile() const { return folder.File("settings.ini"); }
     std::string Output() const { return program ? program->Output() : std::string(); }
