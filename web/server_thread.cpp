@@ -22,7 +22,7 @@ std::mutex lifeLock;
 std::condition_variable lifeEnded;
 bool alive = false;
 
-// A thread stuck on a browser still gives way within one wait slice: this bound is never reached.
+// The thread gives way at its next pass, and no browser holds a pass: this bound is never reached.
 constexpr auto forcedEndBound = std::chrono::seconds(2);
 
 void MarkAlive(bool value) {
@@ -59,7 +59,8 @@ void ServerThread() {
         if (event.kind == NetEvent::None) {
             PurgeIdleClients();
             s.userCount = int32_t(s.loggedInClients.size());
-            WaitForActivity(idleWaitMilliseconds);
+            // Nothing to do until a browser or the stop request calls, or a login lapses.
+            WaitForActivity(NextLapseMilliseconds());
         } else if (event.kind == NetEvent::Data) {
             ServeRequest(*event.connection);
         }
@@ -91,6 +92,11 @@ void CreateServerThread() {
 bool ServerThreadAlive() {
     std::lock_guard<std::mutex> guard(lifeLock);
     return alive;
+}
+
+void RequestServerStop() {
+    programState.serverState = serverStopRequested;
+    WakeServer();
 }
 
 void EndServerThread() {
