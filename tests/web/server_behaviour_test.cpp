@@ -142,7 +142,8 @@ TEST_F(ServerBehaviour, AStopWhileIdleEndsTheThreadAndClosesEverythingAtOnce) {
 }
 
 TEST_F(ServerBehaviour, AStopOrAForcedEndIsSeenAtOnceWhileABrowserIsStuckMidAnswer) {
-    Picture(32 * 1024 * 1024);
+    // More than the system's buffers on both sides hold.
+    Picture(8 * 1024 * 1024);
     for (bool forced : {false, true}) {
         LogIn("127.0.0.2");
         ClientSocket stuck("127.0.0.2", port, 4096);
@@ -323,14 +324,15 @@ TEST_F(ServerBehaviour, BytesSentAfterTheFirstReadDoNotCutTheAnswer) {
 
 TEST_F(ServerBehaviour, ABrowserThatTakesNothingForFiveSecondsIsDroppedWhileOthersAreServed) {
     LogIn("127.0.0.2");
-    std::string picture = Picture(16 * 1024 * 1024);
+    std::string picture = Picture(8 * 1024 * 1024);
     ClientSocket stalled("127.0.0.2", port, 4096);
     ASSERT_TRUE(stalled.Send(GetRequest("webcam.jpg?1")));
     ASSERT_TRUE(stalled.ReadableWithin(3000));
     auto start = Clock::now();
     EXPECT_TRUE(::Fetch("127.0.0.2", port, "webcam.jpg?2", 10000) == ExpectedAnswer(picture, "image/jpeg"));
     EXPECT_EQ(::Fetch("127.0.0.3", port, "", 10000), ExpectedAnswer(login));
-    EXPECT_LT(MillisecondsSince(start), 2000) << "the others waited for the stalled browser";
+    // Waiting for the stalled browser would take five seconds; the rest is margin for slow builds.
+    EXPECT_LT(MillisecondsSince(start), 3000) << "the others waited for the stalled browser";
     EXPECT_FALSE(stalled.ResetWithin(3500 - int(MillisecondsSince(start))));
     EXPECT_TRUE(stalled.ResetWithin(6000));
     int64_t dropped = MillisecondsSince(start);
