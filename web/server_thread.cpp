@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "core/platform.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
 #include "web/connection.h"
@@ -44,6 +45,7 @@ void ServeRequest(Connection& connection) {
 }  // namespace
 
 void ServerThread() {
+    NameThisThread(serverThreadName);
     MarkAlive(true);
     ProgramState& s = programState;
     if (!CreateServer(NumberValue(s.settingPort.Get()))) {

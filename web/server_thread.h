@@ -9,6 +9,9 @@ inline constexpr int32_t serverCreated = 1;
 inline constexpr int32_t serverFailed = -1;
 inline constexpr int32_t serverStopRequested = -2;
 
+// What the system's process tools call the thread.
+inline constexpr const char* serverThreadName = "lumora-server";
+
 // Bytes at the start of ioBuffer that one read of a request may fill.
 inline constexpr size_t receiveAreaSize = 2048;
 

@@ -80,9 +80,8 @@ std::vector<pid_t> ChildrenOf(pid_t parent);
 std::vector<std::string> CommandLineOf(pid_t pid);
 // True while the process exists and has not ended (a zombie counts as ended).
 bool ProcessAlive(pid_t pid);
-// Thread ids of the process whose current system call is poll(2) with the given timeout; the
-// server thread is the one thread that waits in 100 ms steps.
-std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds);
+// Thread ids of the process whose thread name is `name` (the server thread names itself).
+std::vector<pid_t> ThreadsNamed(pid_t pid, const std::string& name);
 // Sends a signal to one thread of a process.
 bool SignalThread(pid_t pid, pid_t thread, int signal);
 
