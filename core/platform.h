@@ -18,6 +18,8 @@ std::string TemporaryDirectory();
 bool RandomBytes(void* buffer, size_t count);
 // Starts the network stack; false when it cannot be used.
 bool InitNetwork();
+// Gives the calling thread a name that the system's process tools show (at most 15 characters).
+void NameThisThread(const char* name);
 // SHA-1 of the bytes as 40 lowercase hexadecimal digits, from the platform's maintained library.
 std::string Sha1Hex(const void* data, size_t size);
 inline std::string Sha1Hex(const std::string& text) { return Sha1Hex(text.data(), text.size()); }

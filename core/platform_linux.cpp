@@ -1,6 +1,7 @@
 #include "core/platform.h"
 
 #include <dirent.h>
+#include <pthread.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -44,6 +45,8 @@ bool RandomBytes(void* buffer, size_t count) {
 }
 
 bool InitNetwork() { return true; }
+
+void NameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
 
 std::string Sha1Hex(const void* data, size_t size) {
     gchar* digest = g_compute_checksum_for_data(G_CHECKSUM_SHA1, static_cast<const guchar*>(data),

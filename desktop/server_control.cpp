@@ -31,7 +31,7 @@ bool StartServer() {
 
 void StopServer() {
     ProgramState& s = programState;
-    s.serverState.store(-2);
+    RequestServerStop();
     std::this_thread::sleep_for(stopGrace);
     if (ServerThreadAlive()) EndServerThread();
     s.serverState.store(0);

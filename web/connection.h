@@ -1,8 +1,10 @@
 // The web server's connection layer: one listening socket and the connections accepted on it,
-// reported one event per poll, newest connection first. Used by the server thread only.
+// reported one event per poll, newest connection first. Used by the server thread; other
+// threads only wake or interrupt it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "web/socket_seam.h"
 
@@ -10,8 +12,17 @@ struct Connection {
     SocketHandle socket = noSocket;
     uint32_t peerAddress = 0;  // IPv4, host byte order
     int64_t openedAt = 0;      // monotonic milliseconds
-    // Set once the answer is out: the connection then only drains what the browser still sends,
-    // so that closing it cannot reset the answer away, and closes at the browser's end or here.
+    // The part of the answer the socket has not taken yet; it leaves as the browser reads, while
+    // the server serves the others.
+    std::string unsent;
+    size_t unsentFrom = 0;
+    int64_t sendStartedAt = 0;
+    int64_t lastProgressAt = 0;
+    int64_t nextPushAt = 0;
+    // Closed by the program: the connection reports nothing more. Once its answer is out it only
+    // drains what the browser still sends, so that closing it cannot reset the answer away, and
+    // closes at the browser's end or at lingerUntil.
+    bool closing = false;
     int64_t lingerUntil = 0;
     bool broken = false;
 };
@@ -27,28 +38,38 @@ inline constexpr int listenBacklog = 100;
 // Silent clients must not use up the program: past the cap the oldest connection goes.
 inline constexpr size_t maxConnections = 256;
 inline constexpr int64_t requestWaitMilliseconds = 15000;
-// A browser that takes no byte of its answer for this long is dropped.
+// A browser whose answer makes no progress for this long, or is not done within the second
+// bound, is dropped.
 inline constexpr int64_t sendStallMilliseconds = 5000;
+inline constexpr int64_t sendLimitMilliseconds = 30000;
 inline constexpr int64_t lingerMilliseconds = 2000;
+// Without descriptors to spare, the pending connection stays readable and accepting fails at
+// once: the listener is left alone this long instead of being tried again and again.
+inline constexpr int64_t acceptRestMilliseconds = 100;
+inline constexpr int64_t noDeadline = INT64_MAX;
 
 // Fails, leaving no server, for a port outside 1..65535 (without touching the network) and when
 // the socket cannot be created, bound or put into listening state.
 bool CreateServer(int64_t port);
 // Never blocks: accepts one pending connection (Connect), or reports the first connection in list
 // order with unread bytes (Data) or whose peer has closed or failed (Disconnect, closing it), or None.
+// Moves unsent answers on and drops the connections that are past their time on the way.
 NetPoll PollServer();
-// Waits at most `milliseconds` until the listening socket or a connection becomes ready.
-void WaitForActivity(int milliseconds);
+// Sleeps until the listening socket or a connection needs the server, a connection's time is up,
+// WakeServer is called, or the monotonic moment `untilMilliseconds` comes (noDeadline: never).
+void WaitForActivity(int64_t untilMilliseconds);
 // One read of at most `count` bytes; the count, or 0 when nothing could be read.
 size_t ReceiveRequest(Connection& connection, char* buffer, size_t count);
 uint32_t PeerAddress(const Connection& connection);
-// Sends everything, waiting for the socket to take more; false when the browser has gone, took
-// nothing for sendStallMilliseconds, or the server was interrupted.
+// Sends what the socket takes now and keeps the rest in the connection, to go out as the browser
+// reads; never waits. False when the browser has gone.
 bool SendData(Connection& connection, const char* data, size_t count);
 // The connection is gone for the program; its answer still reaches the browser whole.
 void CloseConnection(Connection* connection);
 // Closes every connection at once, then the listening socket.
 void CloseServer();
-// Makes a send under way give up at once and the server thread end; cleared by CloseServer.
+// Ends a WaitForActivity under way at once; any thread may call it.
+void WakeServer();
+// Makes the server thread end at its next pass (and wakes it); cleared by CloseServer.
 void InterruptServer();
 bool ServerInterrupted();

@@ -38,6 +38,17 @@ void PurgeIdleClients() {
     }
 }
 
+int64_t NextLapseMilliseconds() {
+    int64_t next = INT64_MAX;
+    for (uint32_t address : programState.loggedInClients) {
+        auto seen = programState.clientLastSeen.find(ClientKey(address));
+        if (seen == programState.clientLastSeen.end()) return 0;
+        // Quiet for more than loginQuietSeconds whole seconds: from the start of the next one.
+        next = std::min(next, (seen->second + loginQuietSeconds + 1) * 1000);
+    }
+    return next;
+}
+
 bool (*legacyPasswordMatches)(const std::string&, const std::string&) = nullptr;
 
 bool PasswordMatches(const std::string& password) {

@@ -17,6 +17,9 @@ bool IsLoggedIn(const Connection& connection);
 void LogInClient(const Connection& connection);
 // Drops at most one address that has been quiet too long, the first found from the front.
 void PurgeIdleClients();
+// The monotonic millisecond at which PurgeIdleClients next finds an address to drop; INT64_MAX
+// while nobody is logged in.
+int64_t NextLapseMilliseconds();
 
 // The one place a password is checked against the stored digest.
 bool PasswordMatches(const std::string& password);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "core/fault_stack.h"
+#include "core/platform.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
 #include "web/connection.h"
@@ -23,7 +24,7 @@ std::mutex lifeLock;
 std::condition_variable lifeEnded;
 bool alive = false;
 
-// A thread stuck on a browser still gives way within one wait slice: this bound is never reached.
+// The thread gives way at its next pass, and no browser holds a pass: this bound is never reached.
 constexpr auto forcedEndBound = std::chrono::seconds(2);
 
 void MarkAlive(bool value) {
@@ -46,6 +47,7 @@ void ServeRequest(Connection& connection) {
 
 void ServerThread() {
     ThreadFaultStack faultStack;
+    NameThisThread(serverThreadName);
     MarkAlive(true);
     ProgramState& s = programState;
     if (!CreateServer(NumberValue(s.settingPort.Get()))) {
@@ -61,7 +63,8 @@ void ServerThread() {
         if (event.kind == NetEvent::None) {
             PurgeIdleClients();
             s.userCount = int32_t(s.loggedInClients.size());
-            WaitForActivity(idleWaitMilliseconds);
+            // Nothing to do until a browser or the stop request calls, or a login lapses.
+            WaitForActivity(NextLapseMilliseconds());
         } else if (event.kind == NetEvent::Data) {
             ServeRequest(*event.connection);
         }
@@ -93,6 +96,11 @@ void CreateServerThread() {
 bool ServerThreadAlive() {
     std::lock_guard<std::mutex> guard(lifeLock);
     return alive;
+}
+
+void RequestServerStop() {
+    programState.serverState = serverStopRequested;
+    WakeServer();
 }
 
 void EndServerThread() {

@@ -9,10 +9,11 @@ inline constexpr int32_t serverCreated = 1;
 inline constexpr int32_t serverFailed = -1;
 inline constexpr int32_t serverStopRequested = -2;
 
+// What the system's process tools call the thread.
+inline constexpr const char* serverThreadName = "lumora-server";
+
 // Bytes at the start of ioBuffer that one read of a request may fill.
 inline constexpr size_t receiveAreaSize = 2048;
-// Idle, the thread looks at its sockets, the stop request and quiet logins this often.
-inline constexpr int idleWaitMilliseconds = 100;
 
 // The thread procedure: reads settingPort once, reports serverCreated or serverFailed, serves
 // until it sees serverStopRequested, then sets userCount to 0 and closes every socket.
@@ -21,6 +22,8 @@ void ServerThread();
 // reported in its place.
 void CreateServerThread();
 bool ServerThreadAlive();
-// For a thread that did not end after the stop request: makes it end now (every wait in it is
-// short and gives way) and, once it has, makes sure the server is closed. No thread serves after.
+// Sets serverStopRequested and wakes the thread, which otherwise sleeps until a browser needs it.
+void RequestServerStop();
+// For a thread that did not end after the stop request: makes it end now (it is woken, and no
+// browser can hold it) and, once it has, makes sure the server is closed. No thread serves after.
 void EndServerThread();

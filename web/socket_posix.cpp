@@ -1,9 +1,10 @@
 // POSIX sockets behind the connection layer's seam: non-blocking IPv4 TCP, poll(2) readiness,
-// and sends that never raise SIGPIPE.
+// sends that never raise SIGPIPE, and an eventfd as the waker.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -44,7 +45,7 @@ SocketHandle OpenListeningSocket(uint16_t port, int backlog) {
     return fd;
 }
 
-SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress) {
+SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress, bool* exhausted) {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
     int fd;
@@ -52,7 +53,12 @@ SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress) {
         fd = accept4(int(listener), reinterpret_cast<sockaddr*>(&peer), &length,
                      SOCK_NONBLOCK | SOCK_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return noSocket;
+    if (fd < 0) {
+        if (exhausted)
+            *exhausted = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+        return noSocket;
+    }
+    if (exhausted) *exhausted = false;
     peerAddress = peer.sin_family == AF_INET ? ntohl(peer.sin_addr.s_addr) : 0;
     return fd;
 }
@@ -90,12 +96,22 @@ void ShutDownSending(SocketHandle socket) { shutdown(int(socket), SHUT_WR); }
 
 void CloseSocket(SocketHandle socket) { close(int(socket)); }
 
-bool WaitReadable(SocketWatch* watches, size_t count, int milliseconds) {
-    // Reused between calls: the server thread waits here many times a second.
+void AbortSocket(SocketHandle socket) {
+    linger now{1, 0};
+    setsockopt(int(socket), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    close(int(socket));
+}
+
+bool WaitSockets(SocketWatch* watches, size_t count, int milliseconds) {
+    // Reused between calls: the server thread waits here for every request it serves.
     thread_local std::vector<pollfd> polls;
     polls.resize(count);
-    for (size_t i = 0; i < count; ++i) polls[i] = pollfd{int(watches[i].socket), POLLIN, 0};
-    int ready = poll(polls.data(), nfds_t(count), milliseconds);
+    for (size_t i = 0; i < count; ++i)
+        polls[i] = pollfd{int(watches[i].socket), short(watches[i].forSending ? POLLOUT : POLLIN), 0};
+    int ready;
+    do {
+        ready = poll(polls.data(), nfds_t(count), milliseconds < 0 ? -1 : milliseconds);
+    } while (ready < 0 && errno == EINTR && milliseconds < 0);
     for (size_t i = 0; i < count; ++i) watches[i].ready = ready > 0 && polls[i].revents != 0;
     return ready > 0;
 }
@@ -104,3 +120,23 @@ bool WaitWritable(SocketHandle socket, int milliseconds) {
     pollfd one{int(socket), POLLOUT, 0};
     return poll(&one, 1, milliseconds) > 0;
 }
+
+SocketHandle OpenWaker() {
+    int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return fd < 0 ? noSocket : fd;
+}
+
+void WakeWaker(SocketHandle waker) {
+    uint64_t one = 1;
+    // A full counter fails the write, and leaves the waker readable all the same.
+    ssize_t written = write(int(waker), &one, sizeof one);
+    (void)written;
+}
+
+void DrainWaker(SocketHandle waker) {
+    uint64_t count;
+    ssize_t got = read(int(waker), &count, sizeof count);
+    (void)got;
+}
+
+void CloseWaker(SocketHandle waker) { close(int(waker)); }

@@ -13,8 +13,10 @@ inline constexpr SocketHandle noSocket = -1;
 SocketHandle OpenListeningSocket(uint16_t port, int backlog);
 
 // One pending connection, made non-blocking, with the peer's IPv4 address in host byte order;
-// noSocket when none is pending (or accepting failed).
-SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress);
+// noSocket when none is pending (or accepting failed). `exhausted`, when given, tells whether the
+// failure was a lack of descriptors or memory: the connection then stays pending and the listener
+// stays readable, so that every further try fails alike until something is freed.
+SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress, bool* exhausted = nullptr);
 
 enum class PeekResult { Data, Closed, Nothing, Failed };
 // Looks for unread bytes without consuming them.
@@ -31,13 +33,30 @@ long SendSocket(SocketHandle socket, const char* data, size_t count);
 // Sends the end of the stream after everything queued; reading stays possible.
 void ShutDownSending(SocketHandle socket);
 void CloseSocket(SocketHandle socket);
+// Closes with a reset: whatever is still queued for the peer is thrown away at once instead of
+// being delivered by the system for minutes after.
+void AbortSocket(SocketHandle socket);
 
 struct SocketWatch {
-    SocketHandle socket = noSocket;
+    SocketHandle socket = noSocket;  // a watch on noSocket is never ready
     bool ready = false;
+    bool forSending = false;  // ready when the socket takes more data instead of when it has some
 };
-// Marks which sockets can be read (or have been closed or failed), waiting at most `milliseconds`
-// (0: only look). False when none is ready.
-bool WaitReadable(SocketWatch* watches, size_t count, int milliseconds);
+// Marks which sockets are ready: readable (or closed or failed), or for a watch forSending,
+// writable (or failed). Waits at most `milliseconds`: 0 only looks, a negative count waits until
+// one is ready. False when none is ready.
+bool WaitSockets(SocketWatch* watches, size_t count, int milliseconds);
+// For callers that only read.
+inline bool WaitReadable(SocketWatch* watches, size_t count, int milliseconds) {
+    return WaitSockets(watches, count, milliseconds);
+}
 // Waits at most `milliseconds` until the socket takes more data or has failed.
 bool WaitWritable(SocketHandle socket, int milliseconds);
+
+// A handle that WaitSockets watches like a socket and that any thread can make readable, so that
+// a thread waiting without a time limit can still be called back at once. Readable from the first
+// WakeWaker until DrainWaker; noSocket from OpenWaker when none can be made.
+SocketHandle OpenWaker();
+void WakeWaker(SocketHandle waker);
+void DrainWaker(SocketHandle waker);
+void CloseWaker(SocketHandle waker);

@@ -155,6 +155,9 @@ bool InitNetwork() {
     return WSAStartup(MAKEWORD(1, 1), &data) == 0;
 }
 
+// Thread names exist only from Windows 10 on, and nothing of this build reads them.
+void NameThisThread(const char*) {}
+
 std::string Sha1Hex(const void* data, size_t size) {
     CryptoProvider provider;
     HCRYPTHASH hash = 0;

@@ -1,5 +1,6 @@
 // Windows Sockets behind the connection layer's seam: non-blocking IPv4 TCP with exclusive use of
-// the port, and select() readiness sized for every connection the server keeps.
+// the port, select() readiness sized for every connection the server keeps, and a loopback
+// datagram socket that sends to itself as the waker.
 #include "web/connection.h"
 
 // Windows' fd_set is a counted array of 64 sockets unless told otherwise: room for every
@@ -55,10 +56,14 @@ SocketHandle OpenListeningSocket(uint16_t port, int backlog) {
     return SocketHandle(socket);
 }
 
-SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress) {
+SocketHandle AcceptSocket(SocketHandle listener, uint32_t& peerAddress, bool* exhausted) {
     sockaddr_in peer{};
     int length = sizeof peer;
     SOCKET socket = accept(Raw(listener), reinterpret_cast<sockaddr*>(&peer), &length);
+    if (exhausted) {
+        int error = socket == INVALID_SOCKET ? WSAGetLastError() : 0;
+        *exhausted = error == WSAEMFILE || error == WSAENOBUFS;
+    }
     if (socket == INVALID_SOCKET) return noSocket;
     if (!MakeNonBlocking(socket)) {
         closesocket(socket);
@@ -92,29 +97,42 @@ void ShutDownSending(SocketHandle socket) { shutdown(Raw(socket), SD_SEND); }
 
 void CloseSocket(SocketHandle socket) { closesocket(Raw(socket)); }
 
-bool WaitReadable(SocketWatch* watches, size_t count, int milliseconds) {
+void AbortSocket(SocketHandle socket) {
+    linger now{1, 0};
+    setsockopt(Raw(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&now), sizeof now);
+    closesocket(Raw(socket));
+}
+
+bool WaitSockets(SocketWatch* watches, size_t count, int milliseconds) {
     for (size_t i = 0; i < count; ++i) watches[i].ready = false;
-    if (count == 0) {
+    // Three sets of FD_SETSIZE sockets are too large to put on the stack for every request.
+    thread_local std::unique_ptr<fd_set> readable(new fd_set);
+    thread_local std::unique_ptr<fd_set> writable(new fd_set);
+    thread_local std::unique_ptr<fd_set> failed(new fd_set);
+    FD_ZERO(readable.get());
+    FD_ZERO(writable.get());
+    FD_ZERO(failed.get());
+    size_t watched = 0;
+    for (size_t i = 0; i < count && watched < FD_SETSIZE; ++i) {
+        if (watches[i].socket == noSocket) continue;
+        FD_SET(Raw(watches[i].socket), watches[i].forSending ? writable.get() : readable.get());
+        FD_SET(Raw(watches[i].socket), failed.get());
+        ++watched;
+    }
+    if (watched == 0) {
         // select() refuses empty sets at once; the caller still expects the wait.
         if (milliseconds > 0) Sleep(DWORD(milliseconds));
         return false;
     }
-    // Two sets of FD_SETSIZE sockets are too large to put on the stack many times a second.
-    thread_local std::unique_ptr<fd_set> readable(new fd_set);
-    thread_local std::unique_ptr<fd_set> failed(new fd_set);
-    FD_ZERO(readable.get());
-    FD_ZERO(failed.get());
-    for (size_t i = 0; i < count && i < FD_SETSIZE; ++i) {
-        FD_SET(Raw(watches[i].socket), readable.get());
-        FD_SET(Raw(watches[i].socket), failed.get());
-    }
-    timeval delay = Delay(milliseconds < 0 ? 0 : milliseconds);
-    int ready = select(0, readable.get(), nullptr, failed.get(), &delay);
+    timeval delay = Delay(milliseconds);
+    int ready = select(0, readable.get(), writable.get(), failed.get(), milliseconds < 0 ? nullptr : &delay);
     if (ready <= 0) return false;
     bool any = false;
     for (size_t i = 0; i < count; ++i) {
+        if (watches[i].socket == noSocket) continue;
         SOCKET s = Raw(watches[i].socket);
-        watches[i].ready = FD_ISSET(s, readable.get()) || FD_ISSET(s, failed.get());
+        watches[i].ready = FD_ISSET(s, watches[i].forSending ? writable.get() : readable.get()) ||
+                           FD_ISSET(s, failed.get());
         any = any || watches[i].ready;
     }
     return any;
@@ -129,3 +147,34 @@ bool WaitWritable(SocketHandle socket, int milliseconds) {
     timeval delay = Delay(milliseconds < 0 ? 0 : milliseconds);
     return select(0, nullptr, &writable, &failed, &delay) > 0;
 }
+
+SocketHandle OpenWaker() {
+    SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (socket == INVALID_SOCKET) return noSocket;
+    sockaddr_in self{};
+    self.sin_family = AF_INET;
+    self.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof self;
+    // Bound to a port of its own and connected to it: what it sends, it receives.
+    if (bind(socket, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0 ||
+        getsockname(socket, reinterpret_cast<sockaddr*>(&self), &length) != 0 ||
+        connect(socket, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0 || !MakeNonBlocking(socket)) {
+        closesocket(socket);
+        return noSocket;
+    }
+    return SocketHandle(socket);
+}
+
+void WakeWaker(SocketHandle waker) {
+    // A full buffer drops the datagram, and leaves the waker readable all the same.
+    send(Raw(waker), "w", 1, 0);
+}
+
+void DrainWaker(SocketHandle waker) {
+    char datagram[16];
+    // Each wake since the last drain left a datagram of its own.
+    for (int n = 0; n < 64; ++n)
+        if (recv(Raw(waker), datagram, sizeof datagram, 0) <= 0) return;
+}
+
+void CloseWaker(SocketHandle waker) { closesocket(Raw(waker)); }

@@ -41,7 +41,7 @@ bool StartServer() {
 }
 
 void StopServer() {
-    programState.serverState = serverStopRequested;
+    RequestServerStop();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
     while (ServerThreadAlive() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

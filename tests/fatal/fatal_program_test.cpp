@@ -14,6 +14,7 @@
 #include "core/platform.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tray/session_support.h"
+#include "web/server_thread.h"
 
 namespace {
 
@@ -47,8 +48,8 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return PathExists(workDir + "webcam.jpg"); }, 10000));
         std::vector<pid_t> threads;
         ASSERT_TRUE(WaitUntil(
-            [&] { return (threads = ThreadsPollingWith(program->pid(), 100)).size() == 1; }, 5000))
-            << "no single thread waiting in 100 ms steps";
+            [&] { return (threads = ThreadsNamed(program->pid(), serverThreadName)).size() == 1; }, 5000))
+            << "no single server thread";
         serverThread = threads[0];
     }
 

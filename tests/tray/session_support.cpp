@@ -270,19 +270,13 @@ bool KillProcessTree(pid_t root, int limitMilliseconds) {
         limitMilliseconds);
 }
 
-std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds) {
+std::vector<pid_t> ThreadsNamed(pid_t pid, const std::string& name) {
     std::vector<pid_t> threads;
-    char timeout[32];
-    std::snprintf(timeout, sizeof timeout, "0x%x", timeoutMilliseconds);
     std::error_code ignored;
     std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    for (const auto& entry : std::filesystem::directory_iterator(tasks, ignored)) {
-        std::istringstream fields(ReadWhole(entry.path().string() + "/syscall"));
-        std::string number, fds, count, wait;
-        fields >> number >> fds >> count >> wait;
-        if (number == std::to_string(SYS_poll) && wait == timeout)
+    for (const auto& entry : std::filesystem::directory_iterator(tasks, ignored))
+        if (ReadWhole(entry.path().string() + "/comm") == name + "\n")
             threads.push_back(pid_t(std::stol(entry.path().filename().string())));
-    }
     return threads;
 }
 

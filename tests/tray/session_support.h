@@ -84,9 +84,8 @@ bool ProcessAlive(pid_t pid);
 // waits until each is reaped; a descendant that lost its parent is reaped here when this process
 // is their subreaper. False when one outlived the time.
 bool KillProcessTree(pid_t root, int limitMilliseconds = 10000);
-// Thread ids of the process whose current system call is poll(2) with the given timeout; the
-// server thread is the one thread that waits in 100 ms steps.
-std::vector<pid_t> ThreadsPollingWith(pid_t pid, int timeoutMilliseconds);
+// Thread ids of the process whose thread name is `name` (the server thread names itself).
+std::vector<pid_t> ThreadsNamed(pid_t pid, const std::string& name);
 // Sends a signal to one thread of a process.
 bool SignalThread(pid_t pid, pid_t thread, int signal);
 

@@ -15,6 +15,7 @@
 
 #include "tests/web/loopback_client.h"
 #include "web/connection.h"
+#include "web/monotonic_clock.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ NetPoll NextEvent(int timeoutMs = 2000) {
     while (Clock::now() < deadline) {
         NetPoll event = PollServer();
         if (event.kind != NetEvent::None) return event;
-        WaitForActivity(20);
+        WaitForActivity(MonotonicMilliseconds() + 20);
     }
     return {};
 }

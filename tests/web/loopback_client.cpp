@@ -66,6 +66,18 @@ bool ClientSocket::ClosedWithin(int timeoutMs) {
     return recv(fd_, &byte, 1, MSG_PEEK) <= 0;
 }
 
+bool ClientSocket::ResetWithin(int timeoutMs) {
+    // Asked for no event, poll reports only the error and hang-up that a reset brings.
+    pollfd one{fd_, 0, 0};
+    return poll(&one, 1, timeoutMs) > 0 && (one.revents & POLLERR) != 0;
+}
+
+size_t ClientSocket::ReadSome(size_t count) {
+    std::string chunk(count, '\0');
+    ssize_t n = recv(fd_, chunk.data(), count, MSG_DONTWAIT);
+    return n > 0 ? size_t(n) : 0;
+}
+
 void ClientSocket::Abort() {
     linger reset{1, 0};
     setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);

@@ -21,6 +21,11 @@ public:
     bool ReadableWithin(int timeoutMs);
     // True when the server closed without sending; false on data or timeout.
     bool ClosedWithin(int timeoutMs);
+    // Whether the server has reset this connection within `timeoutMs`, read or unread bytes
+    // notwithstanding; nothing is read.
+    bool ResetWithin(int timeoutMs);
+    // One read of at most `count` bytes of what has arrived; how many were read.
+    size_t ReadSome(size_t count);
     // Resets the connection instead of closing it in order.
     void Abort();
 

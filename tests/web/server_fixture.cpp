@@ -60,7 +60,7 @@ bool RunningServer::StartWithPort(const std::string& portText) {
 }
 
 void RunningServer::Stop() {
-    programState.serverState = serverStopRequested;
+    RequestServerStop();
     auto deadline = Clock::now() + std::chrono::milliseconds(1000);
     while (ServerThreadAlive() && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

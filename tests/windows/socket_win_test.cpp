@@ -1,11 +1,13 @@
 // The connection layer's socket seam over Windows Sockets, on loopback under Wine: listening with
 // the port held exclusively, accepting with the peer's address, peeking, reading, sending, the end
-// of the stream, and readiness for more sockets than select() handles by default.
+// of the stream, readiness for more sockets than select() handles by default, readiness to send,
+// aborts, and the waker that ends a wait from another thread.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <chrono>
+#include <thread>
 #include <vector>
 
 #include "core/platform.h"
@@ -128,6 +130,67 @@ TEST_F(WindowsSockets, ReadinessBeyondSixtyFourSockets) {
     for (SOCKET client : clients) closesocket(client);
     for (SocketWatch& watch : watches) CloseSocket(watch.socket);
     CloseSocket(listener);
+}
+
+TEST_F(WindowsSockets, SendingReadinessAndAnAbortThatEndsTheConnection) {
+    uint16_t port = FreePort();
+    SocketHandle listener = OpenListeningSocket(port, 16);
+    ASSERT_NE(listener, noSocket);
+    SOCKET client = Connect(port);
+    ASSERT_NE(client, INVALID_SOCKET);
+    uint32_t peer = 0;
+    SocketHandle server = AcceptWithin(listener, peer);
+    ASSERT_NE(server, noSocket);
+    bool exhausted = true;
+    EXPECT_EQ(AcceptSocket(listener, peer, &exhausted), noSocket);
+    EXPECT_FALSE(exhausted) << "nothing pending is no lack of resources";
+
+    // The listener has nothing to read; the connection has room to send; noSocket is skipped.
+    SocketWatch watches[3] = {{listener, false, false}, {server, false, true}, {noSocket, false, true}};
+    EXPECT_TRUE(WaitSockets(watches, 3, 2000));
+    EXPECT_FALSE(watches[0].ready);
+    EXPECT_TRUE(watches[1].ready);
+    EXPECT_FALSE(watches[2].ready);
+
+    ASSERT_EQ(SendSocket(server, "cut", 3), 3);
+    AbortSocket(server);
+    char buffer[16];
+    int n = 0;
+    for (auto until = Clock::now() + std::chrono::seconds(5); Clock::now() < until;) {
+        n = recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+    }
+    // Windows resets; Wine 8 ends the stream in order. Either way the connection ends at once.
+    EXPECT_LE(n, 0);
+    if (n == SOCKET_ERROR) {
+        EXPECT_EQ(WSAGetLastError(), WSAECONNRESET);
+    }
+    closesocket(client);
+    CloseSocket(listener);
+}
+
+TEST_F(WindowsSockets, AWakerEndsAnUnlimitedWaitFromAnotherThread) {
+    SocketHandle waker = OpenWaker();
+    ASSERT_NE(waker, noSocket);
+    SocketWatch watch{waker, false};
+    EXPECT_FALSE(WaitSockets(&watch, 1, 0));
+    for (int round = 0; round < 2; ++round) {
+        auto start = Clock::now();
+        std::thread other([waker] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            WakeWaker(waker);
+            WakeWaker(waker);
+        });
+        EXPECT_TRUE(WaitSockets(&watch, 1, -1)) << round;
+        auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        other.join();
+        EXPECT_GE(took, 150) << round;
+        EXPECT_LT(took, 3000) << round;
+        EXPECT_TRUE(WaitSockets(&watch, 1, 0)) << "readable until drained";
+        DrainWaker(waker);
+        EXPECT_FALSE(WaitSockets(&watch, 1, 0)) << "drained, round " << round;
+    }
+    CloseWaker(waker);
 }
 
 TEST_F(WindowsSockets, WaitingOnNoSocketsStillWaits) {
