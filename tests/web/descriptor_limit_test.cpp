@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 #include "web/pages.h"
 
 namespace {
@@ -114,7 +114,7 @@ TEST(DescriptorLimit, WaitingBrowsersCostNextToNothingAndAreAnsweredOnceDescript
     std::unique_ptr<ServerProcess> server;
     int port = 0;
     for (int attempt = 0; attempt < 10 && !server; ++attempt) {
-        port = FindFreePort();
+        port = FreePort();
         auto tried = std::make_unique<ServerProcess>();
         if (tried->Start(port, dir.File("webcam.jpg"))) server = std::move(tried);
     }
