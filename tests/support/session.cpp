@@ -28,8 +28,6 @@ extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Forks and executes the command with the environment changed as given; the child's output goes
 // to the file (or is dropped when empty) and its standard input is /dev/null.
 pid_t Spawn(const std::vector<std::string>& command, const std::vector<std::string>& environment,
@@ -68,14 +66,12 @@ pid_t Spawn(const std::vector<std::string>& command, const std::vector<std::stri
 }
 
 bool WaitForPid(pid_t pid, int limitMilliseconds, int& status) {
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMilliseconds);
-    for (;;) {
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return true;
-        if (done < 0 && errno != EINTR) return false;
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    pid_t done = 0;
+    auto ended = [&] {
+        done = waitpid(pid, &status, WNOHANG);
+        return done == pid || (done < 0 && errno != EINTR);
+    };
+    return WaitUntil(ended, limitMilliseconds) && done == pid;
 }
 
 void KillAndReap(pid_t pid) {
