@@ -1,6 +1,6 @@
-// What the tray, address and fatal-path tests need around a real X session: a private Xvfb (with a
-// tray manager when asked), programs started as a user would with their exit status, xdotool,
-// and a look at processes and threads through /proc.
+// What black-box tests need around a real X session: a private Xvfb (with a tray manager when
+// asked), programs started as a user would with their exit status, xdotool, and a look at
+// processes and threads through /proc.
 #pragma once
 #include <sys/types.h>
 
