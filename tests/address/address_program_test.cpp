@@ -12,9 +12,9 @@
 #include <sstream>
 
 #include "core/platform.h"
-#include "tests/address/loopback_http_server.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tray/session_support.h"
+#include "tests/support/session.h"
 
 namespace {
 

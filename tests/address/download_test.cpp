@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "desktop/download.h"
-#include "tests/address/loopback_http_server.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "desktop/gadgets.h"
 #include "desktop/main_window.h"
 #include "desktop/public_address.h"
-#include "tests/address/loopback_http_server.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/desktop/gui_support.h"
 #include "tests/support/temp_dir.h"
 

@@ -10,7 +10,7 @@
 #include "capturectl/capture_thread.h"
 #include "core/program_state.h"
 #include "core/workdir.h"
-#include "tests/capturectl/test_wait.h"
+#include "tests/support/wait.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "capturectl/process_runner.h"
-#include "tests/capturectl/test_wait.h"
+#include "tests/support/session.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "core/platform.h"
-#include "tests/address/loopback_http_server.h"
-#include "tests/desktop/blackbox_support.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_http_server.h"
+#include "tests/support/desktop_run.h"
+#include "tests/support/loopback_client.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ TEST(DesktopBlackBox, FirstStartAsksForTheLoginAndWritesTheEightSettings) {
 }
 
 TEST(DesktopBlackBox, StartServesLoginAndPictureStopClosesThePortCloseLeavesNothing) {
-    int port = FindFreePort();
+    int port = FreePort();
     DesktopRun run(StoredSettings(port));
     ASSERT_TRUE(run.DisplayReady());
     run.Start();
@@ -128,7 +128,7 @@ TEST(DesktopBlackBox, PreviewHandsTheSessionAddressToFirefoxAndItLogsTheBrowserI
     ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
     ServeAddress(*echo, "127.0.0.3");
     StandInFirefox firefox;
-    int port = FindFreePort();
+    int port = FreePort();
     DesktopRun run(StoredSettings(port));
     ASSERT_TRUE(run.DisplayReady());
     run.Start({firefox.Path()});
@@ -166,7 +166,7 @@ TEST(DesktopBlackBox, PreviewWithoutFirefoxSaysSo) {
     ServeAddress(*echo, "127.0.0.3");
     // Only this empty folder on PATH: /usr/bin holds a real Firefox on a machine set up for testing.
     TempDir emptyBin;
-    int port = FindFreePort();
+    int port = FreePort();
     DesktopRun run(StoredSettings(port));
     ASSERT_TRUE(run.DisplayReady());
     run.Start({"PATH=" + emptyBin.path()});
@@ -184,7 +184,7 @@ TEST(DesktopBlackBox, PreviewWithoutFirefoxSaysSo) {
 }
 
 TEST(DesktopBlackBox, GermanWindowsForTheScreenshots) {
-    DesktopRun run(StoredSettings(FindFreePort(), "Deutsch"));
+    DesktopRun run(StoredSettings(FreePort(), "Deutsch"));
     ASSERT_TRUE(run.DisplayReady());
     run.Start();
     std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
@@ -211,7 +211,7 @@ TEST(DesktopBlackBox, AnAddressAnswerWithBlanksStartsNoBrowser) {
     ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
     ServeAddress(*echo, "127.0.0.3 -profile /tmp/p");
     StandInFirefox firefox;
-    int port = FindFreePort();
+    int port = FreePort();
     DesktopRun run(StoredSettings(port));
     ASSERT_TRUE(run.DisplayReady());
     run.Start({firefox.Path()});
@@ -231,7 +231,7 @@ TEST(DesktopBlackBox, AddressCheckAtStartUpShowsTheWindowMeanwhileAndEndsWithinT
     ScriptedReply silent;
     silent.silent = true;
     echo->SetReply(silent);
-    DesktopRun run(StoredSettings(FindFreePort(), "English", 1));
+    DesktopRun run(StoredSettings(FreePort(), "English", 1));
     ASSERT_TRUE(run.DisplayReady());
     run.Start();
     ASSERT_TRUE(WaitUntil([&] { return echo->Requests().size() == 1; }, 5000)) << run.Output();
@@ -254,7 +254,7 @@ TEST(DesktopBlackBox, TerminationSignalsEndTheProgramAsClosingTheWindowDoes) {
     // SIGHUP while a message box waits.
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
-        int port = FindFreePort();
+        int port = FreePort();
         DesktopRun run(StoredSettings(port));
         ASSERT_TRUE(run.DisplayReady());
         run.Start();

@@ -2,10 +2,7 @@
 // thread on loopback and the stand-in camera as the frame grabber: start and stop with status and
 // caption together, the users field, a failed grabber, a port in use, Preview, the frame timer's
 // pacing, the network message, closing, and the start of the window itself.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +25,7 @@
 #include "desktop/settings_dialog.h"
 #include "desktop/tray.h"
 #include "tests/desktop/gui_support.h"
+#include "tests/support/loopback_client.h"
 #include "tests/support/temp_dir.h"
 #include "web/server_thread.h"
 
@@ -40,63 +38,6 @@ using Clock = std::chrono::steady_clock;
 
 long MillisecondsSince(Clock::time_point start) {
     return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
-// A port nobody uses right now on any address, below the range the system hands out to client
-// sockets, so that no passing connection takes it between this check and the server's bind.
-int FreePort() {
-    static unsigned seed = unsigned(getpid());
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        int candidate = 20000 + int(rand_r(&seed) % 12000);
-        int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(uint16_t(candidate));
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-        bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (free) return candidate;
-    }
-    return 0;
-}
-
-// A port some other program listens on, for as long as this lives.
-struct HeldPort {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    HeldPort() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(fd, 1);
-    }
-    ~HeldPort() { close(fd); }
-    int port() const {
-        sockaddr_in address{};
-        socklen_t length = sizeof address;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        return ntohs(address.sin_port);
-    }
-};
-
-// The whole answer to a GET of the path from 127.0.0.1, or "" when nobody listens.
-std::string HttpGet(int port, const std::string& path) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    timeval limit{5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        std::string request = "GET /" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-        char buffer[4096];
-        ssize_t n;
-        while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0) answer.append(buffer, size_t(n));
-    }
-    close(fd);
-    return answer;
 }
 
 class EventLoopTest : public testing::Test {
@@ -213,7 +154,7 @@ TEST_F(EventLoopTest, StartAndStopChangeStatusAndCaptionTogether) {
     ExpectStatus(true);
     EXPECT_TRUE(ServerThreadAlive());
     EXPECT_EQ(programState.serverState.load(), 0);
-    EXPECT_NE(HttpGet(port, "").find("Server: Lumora-Server"), std::string::npos);
+    EXPECT_NE(Fetch("127.0.0.1", port, "").find("Server: Lumora-Server"), std::string::npos);
     EXPECT_TRUE(CaptureThreadAlive()) << "the first press creates the capture thread";
     EXPECT_EQ(loop.capturePaused, 0);
 
@@ -231,7 +172,7 @@ TEST_F(EventLoopTest, StartAndStopChangeStatusAndCaptionTogether) {
     EXPECT_EQ(GetGadgetText(gadgetUsersField), " 0");
     EXPECT_EQ(programState.runningPort, "");
     EXPECT_FALSE(ServerThreadAlive());
-    EXPECT_EQ(HttpGet(port, ""), "") << "the port is still open after Stop";
+    EXPECT_EQ(Fetch("127.0.0.1", port, ""), "") << "the port is still open after Stop";
     EXPECT_TRUE(programState.loggedInClients.empty());
     EXPECT_EQ(loop.capturePaused, 1) << "Stop pauses the running capture thread";
 
@@ -266,7 +207,7 @@ TEST_F(EventLoopTest, FailedFrameGrabberIsReportedAndStopsTheServer) {
     EXPECT_FALSE(ServerThreadAlive());
     EXPECT_EQ(programState.helperProcess.load(), 0);
     EXPECT_EQ(programState.captureError, "");
-    EXPECT_EQ(HttpGet(port, ""), "");
+    EXPECT_EQ(Fetch("127.0.0.1", port, ""), "");
 
     // The next Start finds no capture thread and makes a new one with a new helper.
     programState.settingDevice.Set("0");
@@ -279,19 +220,13 @@ TEST_F(EventLoopTest, FailedFrameGrabberIsReportedAndStopsTheServer) {
 }
 
 TEST_F(EventLoopTest, PortInUseIsNamedAndTheWindowStaysInactive) {
-    int holder = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(holder, 1), 0);
-    socklen_t length = sizeof address;
-    getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
-    std::string busy = std::to_string(ntohs(address.sin_port));
+    auto holder = std::make_unique<BusyPort>();
+    ASSERT_GT(holder->port(), 0);
+    std::string busy = std::to_string(holder->port());
     programState.settingPort.Set(busy);
 
     Press(gadgetStartStop);
-    close(holder);
+    holder.reset();
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].text, "Can not create the server on port " + busy);
     ExpectStatus(false);
@@ -311,7 +246,7 @@ TEST_F(EventLoopTest, PortInUseIsNamedAndTheWindowStaysInactive) {
 TEST_F(EventLoopTest, CaptureFollowsTheServerAndOnlyTheCurrentHelpersFailureIsReported) {
     ProgramState& s = programState;
     // A failing camera while no server runs, then a good one: the old failure is never shown.
-    auto busy = std::make_unique<HeldPort>();
+    auto busy = std::make_unique<BusyPort>();
     s.settingPort.Set(std::to_string(busy->port()));
     s.settingDevice.Set("7");
     Press(gadgetStartStop);
@@ -333,7 +268,7 @@ TEST_F(EventLoopTest, CaptureFollowsTheServerAndOnlyTheCurrentHelpersFailureIsRe
     // lets the thread watch again.
     Press(gadgetStartStop);
     EXPECT_EQ(loop.capturePaused, 1);
-    busy = std::make_unique<HeldPort>();
+    busy = std::make_unique<BusyPort>();
     s.settingPort.Set(std::to_string(busy->port()));
     Press(gadgetStartStop);
     ASSERT_EQ(boxes.seen.size(), 2u);

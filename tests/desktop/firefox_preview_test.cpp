@@ -13,9 +13,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "tests/desktop/blackbox_support.h"
+#include "tests/support/desktop_run.h"
 #include "tests/desktop/loopback_tap.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ TEST_F(FirefoxPreview, FirefoxLogsInByTheIdAndFetchesThePictureTwiceASecond) {
     std::unique_ptr<LoopbackHttpServer> echo = OpenEchoService();
     ASSERT_TRUE(echo->ok()) << "the address-echo port stays taken";
     ServeAddress(*echo, "127.0.0.1");
-    int port = FindFreePort();
+    int port = FreePort();
     LoopbackTap tap(port);
     ASSERT_TRUE(tap.ok()) << "no packet socket on loopback (needs CAP_NET_RAW)";
     FirefoxHome home;

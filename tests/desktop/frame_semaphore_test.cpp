@@ -8,16 +8,14 @@
 #include <thread>
 
 #include "core/frame_semaphore.h"
+#include "tests/support/wait.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 bool WaitFor(const std::atomic<int>& value, int wanted, int limitMilliseconds) {
-    auto end = Clock::now() + std::chrono::milliseconds(limitMilliseconds);
-    while (value.load() != wanted && Clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return value.load() == wanted;
+    return WaitUntil([&] { return value.load() == wanted; }, limitMilliseconds);
 }
 
 // The frame timer's tick as the main loop makes it.

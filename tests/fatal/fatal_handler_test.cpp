@@ -9,7 +9,7 @@
 
 #include "tests/fatal/faulting_child.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tray/session_support.h"
+#include "tests/support/session.h"
 
 namespace {
 

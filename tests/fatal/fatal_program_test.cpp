@@ -13,7 +13,7 @@
 
 #include "core/platform.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tray/session_support.h"
+#include "tests/support/session.h"
 #include "web/server_thread.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "core/program_state.h"
 #include "core/texts.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tray/session_support.h"
+#include "tests/support/session.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "core/platform.h"
-#include "tests/desktop/blackbox_support.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/desktop_run.h"
+#include "tests/support/loopback_client.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ std::string StartAndTakeReport(DesktopRun& run, const std::string& main, int por
 }  // namespace
 
 TEST(ProgramFaults, FailingCameraIsReportedEveryTimeAndStartRunsANewHelper) {
-    int port = FindFreePort();
+    int port = FreePort();
     DesktopRun run(Settings(port, "7"));
     ASSERT_TRUE(run.DisplayReady());
     run.Start();
@@ -132,7 +132,7 @@ TEST(ProgramFaults, KilledWhileTheDialogSavesLeavesOldOrNewSettingsWhole) {
     // The kill follows the start of the click by these times, so that it falls before, during or
     // after the save; the last one leaves the save time to finish.
     for (int delay : {0, 5, 10, 15, 20, 30, 45, 300}) {
-        int port = FindFreePort();
+        int port = FreePort();
         const std::string before = Settings(port, "0", "0");
         const std::string after = Settings(port, "0", "1");
         DesktopRun run(before);

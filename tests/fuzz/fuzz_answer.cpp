@@ -14,7 +14,7 @@
 #include "core/platform.h"
 #include "core/text_util.h"
 #include "desktop/download.h"
-#include "tests/address/loopback_http_server.h"
+#include "tests/support/loopback_http_server.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include "core/platform.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tray/session_support.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/session.h"
+#include "tests/support/loopback_client.h"
 #include "web/pages.h"
 
 namespace {
@@ -234,7 +234,7 @@ int SettledDescriptors(pid_t pid, int limitMilliseconds) {
 class ProgramRun {
 public:
     ProgramRun() {
-        port = FindFreePort();
+        port = FreePort();
         std::string path = InstallStandInProgram(
             folder.path(), {{"language", "English"}, {"username", "anna"},
                             {"password", Sha1Hex(std::string("pw"))}, {"server", "1"}, {"hide", "0"},

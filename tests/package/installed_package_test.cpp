@@ -11,8 +11,8 @@
 #include <filesystem>
 
 #include "core/platform.h"
-#include "tests/desktop/blackbox_support.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/desktop_run.h"
+#include "tests/support/loopback_client.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST(InstalledPackage, AnOrdinaryUserLogsInKeepsTheSettingsAndABrowserLogsInWith
         "--clear-groups", program};
     std::string settingsFolder = home.path() + "/.config/lumora";
     std::string settingsFile = settingsFolder + "/settings.ini";
-    int port = FindFreePort();
+    int port = FreePort();
     DesktopRun run("");
     ASSERT_TRUE(run.DisplayReady());
 

@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "core/platform.h"
-#include "tests/desktop/blackbox_support.h"
+#include "tests/support/desktop_run.h"
 #include "tests/standin/frame_stamp.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ std::string SettledPixels(DesktopRun& run, const std::string& window) {
 }
 
 void ExpectFreshPicturesServed(const std::vector<std::string>& camera, int width, int height) {
-    int port = FindFreePort();
+    int port = FreePort();
     DesktopRun run(Settings(port), LUMORA_PROGRAM_PATH);
     ASSERT_TRUE(run.DisplayReady());
     StartWithCamera(run, port, camera);
@@ -84,7 +84,7 @@ void ExpectFreshPicturesServed(const std::vector<std::string>& camera, int width
 
 // The report of the camera's failure as the window shows it; the server is stopped after it.
 std::string TakeReport(const std::vector<std::string>& camera) {
-    int port = FindFreePort();
+    int port = FreePort();
     DesktopRun run(Settings(port), LUMORA_PROGRAM_PATH);
     if (!run.DisplayReady()) return {};
     StartWithCamera(run, port, camera);

@@ -20,7 +20,7 @@
 #include "desktop/tray.h"
 #include "tests/desktop/gui_support.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tray/session_support.h"
+#include "tests/support/session.h"
 
 extern const unsigned char iconImage[];
 extern const std::size_t iconImageSize;

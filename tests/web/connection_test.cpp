@@ -2,8 +2,6 @@
 // poll reports and in what order, the limits on open connections, and refused ports.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 #include "web/connection.h"
 #include "web/monotonic_clock.h"
 
@@ -36,7 +34,7 @@ class ConnectionLayer : public testing::Test {
 protected:
     void SetUp() override {
         for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
-            int candidate = FindFreePort();
+            int candidate = FreePort();
             if (CreateServer(candidate)) port = candidate;
         }
         ASSERT_NE(port, 0);
@@ -57,18 +55,12 @@ TEST(ConnectionLayerPorts, RefusesPortsOutsideTheRange) {
 }
 
 TEST(ConnectionLayerPorts, RefusesAPortSomebodyListensOnAndLeavesNoServer) {
-    int port = FindFreePort();
-    int other = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(other, 5), 0);
-    EXPECT_FALSE(CreateServer(port));
-    close(other);
+    auto other = std::make_unique<BusyPort>();
+    ASSERT_GT(other->port(), 0);
+    EXPECT_FALSE(CreateServer(other->port()));
+    other.reset();
 
-    int freePort = FindFreePort();
+    int freePort = FreePort();
     ASSERT_TRUE(CreateServer(freePort));
     EXPECT_TRUE(PortAccepts(freePort));
     CloseServer();

@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
+#include "tests/support/wait.h"
 #include "web/pages.h"
 
 namespace {
@@ -37,10 +38,7 @@ public:
         if (output_ >= 0) close(output_);
         if (pid_ <= 0) return;
         kill(pid_, SIGTERM);
-        for (int waited = 0; waited < 300; ++waited) {
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-            std::this_thread::sleep_for(milliseconds(10));
-        }
+        if (WaitUntil([this] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, 3000)) return;
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
@@ -114,7 +112,7 @@ TEST(DescriptorLimit, WaitingBrowsersCostNextToNothingAndAreAnsweredOnceDescript
     std::unique_ptr<ServerProcess> server;
     int port = 0;
     for (int attempt = 0; attempt < 10 && !server; ++attempt) {
-        port = FindFreePort();
+        port = FreePort();
         auto tried = std::make_unique<ServerProcess>();
         if (tried->Start(port, dir.File("webcam.jpg"))) server = std::move(tried);
     }

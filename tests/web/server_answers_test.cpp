@@ -6,7 +6,7 @@
 
 #include "core/platform.h"
 #include "core/program_state.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 #include "tests/web/server_fixture.h"
 #include "web/pages.h"
 

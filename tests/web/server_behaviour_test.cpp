@@ -4,11 +4,8 @@
 // sleep, and sends that must not raise SIGPIPE.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <dirent.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,7 +17,7 @@
 #include <vector>
 
 #include "core/program_state.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 #include "tests/web/server_fixture.h"
 #include "web/login.h"
 #include "web/pages.h"
@@ -83,17 +80,11 @@ protected:
 
 TEST_F(ServerBehaviour, PortsInUseOrOutOfRangeFailAndLeaveNoThread) {
     Stop();
-    int taken = FindFreePort();
-    int other = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(taken));
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(other, 5), 0);
-    EXPECT_FALSE(StartWithPort(std::to_string(taken)));
+    auto other = std::make_unique<BusyPort>();
+    ASSERT_GT(other->port(), 0);
+    EXPECT_FALSE(StartWithPort(std::to_string(other->port())));
     EXPECT_FALSE(ServerThreadAlive());
-    close(other);
+    other.reset();
 
     for (const char* portText : {"70000", "65536", "0", "", "port", "-80"}) {
         EXPECT_FALSE(StartWithPort(portText)) << portText;
@@ -116,7 +107,7 @@ TEST_F(ServerBehaviour, AStopAndStartOnTheSamePortWorksRightAfterServingABrowser
 }
 
 TEST_F(ServerBehaviour, AStartWhileTheThreadIsAliveReportsFailureAndLeavesItServing) {
-    EXPECT_FALSE(StartWithPort(std::to_string(FindFreePort())));
+    EXPECT_FALSE(StartWithPort(std::to_string(FreePort())));
     EXPECT_TRUE(ServerThreadAlive());
     EXPECT_EQ(Fetch("127.0.0.2", ""), ExpectedAnswer(login));
 }

@@ -8,7 +8,7 @@
 #include "core/constants.h"
 #include "core/platform.h"
 #include "core/program_state.h"
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 #include "web/monotonic_clock.h"
 #include "web/server_thread.h"
 
@@ -36,7 +36,7 @@ void RunningServer::SetUp() {
     s.serverState = serverIdle;
     s.userCount = 0;
     for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
-        int candidate = FindFreePort();
+        int candidate = FreePort();
         if (StartWithPort(std::to_string(candidate))) port = candidate;
     }
     ASSERT_NE(port, 0) << "no free port for the server";

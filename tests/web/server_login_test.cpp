@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 #include "tests/web/server_fixture.h"
 #include "web/monotonic_clock.h"
 #include "web/pages.h"

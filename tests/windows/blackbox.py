@@ -2,7 +2,7 @@
 
 Drives the program's windows through tests/windows/blackbox/window_driver.exe, talks HTTP to it
 from Linux over loopback, and looks at settings.ini, the working directory and exit statuses.
-Started by tests/windows/run, which provides the display and the Wine prefix (environment).
+Run by ctest under tests/windows/run, which provides the display and the Wine prefix.
 Prints one "PASS name" or "FAIL name: reason" line per check and "DONE" at the end.
 """
 import argparse
@@ -504,10 +504,14 @@ def missing_capture_function(run):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
-    parser.add_argument("--work", required=True)
     parser.add_argument("--locale", required=True)
     parser.add_argument("--screenshots", required=True)
-    run = Run(parser.parse_args())
+    args = parser.parse_args()
+    with tempfile.TemporaryDirectory(prefix="lumora-blackbox-") as args.work:
+        return run_scenarios(Run(args))
+
+
+def run_scenarios(run):
     for scenario in (first_start_and_serving, planted_library_and_quick_frames, stuck_driver,
                      frames_of_a_format_not_read, device_cannot_connect, device_index_without_driver,
                      german_system, english_setting_on_german_system, missing_capture_library,

@@ -16,20 +16,13 @@
 #include "desktop/event_loop.h"
 #include "desktop/server_control.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 #include "web/server_thread.h"
 #include "windows/capture_library.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool WaitUntil(bool (*condition)(), std::chrono::milliseconds limit) {
-    for (auto until = Clock::now() + limit; Clock::now() < until;) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
 
 bool CaptureEnded() { return !CaptureThreadAlive(); }
 

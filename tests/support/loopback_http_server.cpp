@@ -1,4 +1,4 @@
-#include "tests/address/loopback_http_server.h"
+#include "tests/support/loopback_http_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "tests/web/loopback_client.h"
+#include "tests/support/loopback_client.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -83,23 +83,6 @@ void ClientSocket::Abort() {
     setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     close(fd_);
     fd_ = -1;
-}
-
-int FindFreePort() {
-    static std::mt19937 random(std::random_device{}());
-    std::uniform_int_distribution<int> range(20000, 32000);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        int port = range(random);
-        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(uint16_t(port));
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-        bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (free) return port;
-    }
-    return 0;
 }
 
 bool PortAccepts(int port) { return ClientSocket("127.0.0.1", port).isOpen(); }

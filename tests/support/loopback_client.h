@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tests/support/free_port.h"
+
 class ClientSocket {
 public:
     // Connects from `sourceAddress` to 127.0.0.1:port; isOpen() tells whether that worked.
@@ -33,8 +35,6 @@ private:
     int fd_ = -1;
 };
 
-// A port below 32768 that nobody listens on right now (it may be taken again before use).
-int FindFreePort();
 // Whether something accepts connections on 127.0.0.1:port.
 bool PortAccepts(int port);
 

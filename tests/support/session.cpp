@@ -1,4 +1,4 @@
-#include "tests/tray/session_support.h"
+#include "tests/support/session.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
@@ -27,8 +27,6 @@
 extern char** environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Forks and executes the command with the environment changed as given; the child's output goes
 // to the file (or is dropped when empty) and its standard input is /dev/null.
@@ -68,14 +66,12 @@ pid_t Spawn(const std::vector<std::string>& command, const std::vector<std::stri
 }
 
 bool WaitForPid(pid_t pid, int limitMilliseconds, int& status) {
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMilliseconds);
-    for (;;) {
-        pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) return true;
-        if (done < 0 && errno != EINTR) return false;
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    pid_t done = 0;
+    auto ended = [&] {
+        done = waitpid(pid, &status, WNOHANG);
+        return done == pid || (done < 0 && errno != EINTR);
+    };
+    return WaitUntil(ended, limitMilliseconds) && done == pid;
 }
 
 void KillAndReap(pid_t pid) {
@@ -93,15 +89,6 @@ std::string ReadWhole(const std::string& path) {
 }
 
 }  // namespace
-
-bool WaitUntil(const std::function<bool()>& condition, int limitMilliseconds) {
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMilliseconds);
-    for (;;) {
-        if (condition()) return true;
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
 
 PrivateDisplay::PrivateDisplay(bool withTray) {
     int ready[2];
@@ -234,11 +221,15 @@ std::vector<std::string> CommandLineOf(pid_t pid) {
     return parts;
 }
 
-bool ProcessAlive(pid_t pid) {
+char ProcessStateLetter(pid_t pid) {
     std::string stat = ReadWhole("/proc/" + std::to_string(pid) + "/stat");
     size_t close = stat.rfind(')');
-    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z' &&
-           stat[close + 2] != 'X';
+    return close == std::string::npos || close + 2 >= stat.size() ? 0 : stat[close + 2];
+}
+
+bool ProcessAlive(pid_t pid) {
+    char state = ProcessStateLetter(pid);
+    return state != 0 && state != 'Z' && state != 'X';
 }
 
 bool KillProcessTree(pid_t root, int limitMilliseconds) {
@@ -354,34 +345,6 @@ bool WindowInsideTray(const std::string& display, const std::string& window) {
     }
     XCloseDisplay(connection);
     return inside;
-}
-
-int FreePort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
-BusyPort::BusyPort() {
-    socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket_, 1) != 0)
-        return;
-    socklen_t length = sizeof address;
-    getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-}
-
-BusyPort::~BusyPort() {
-    if (socket_ >= 0) close(socket_);
 }
 
 std::string InstallStandInProgram(const std::string& folder,

@@ -1,6 +1,6 @@
-// What the tray, address and fatal-path tests need around a real X session: a private Xvfb (with a
-// tray manager when asked), programs started as a user would with their exit status, xdotool,
-// and a look at processes and threads through /proc.
+// What black-box tests need around a real X session: a private Xvfb (with a tray manager when
+// asked), programs started as a user would with their exit status, xdotool, and a look at
+// processes and threads through /proc.
 #pragma once
 #include <sys/types.h>
 
@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-// Polls the condition every few milliseconds until it holds or the time is up.
-bool WaitUntil(const std::function<bool()>& condition, int limitMilliseconds);
+#include "tests/support/free_port.h"
+#include "tests/support/wait.h"
 
 // An Xvfb of the test's own, optionally with trayer docked at the top right as the tray manager.
 // Stopped (by process id) when the object goes.
@@ -78,6 +78,9 @@ std::vector<std::string> FindWindows(const std::string& display, const std::stri
 // Processes whose parent is `parent`, and each one's command line split at its zero bytes.
 std::vector<pid_t> ChildrenOf(pid_t parent);
 std::vector<std::string> CommandLineOf(pid_t pid);
+// The state letter of a process from /proc ('R', 'S', 'Z' ...), or 0 when it no longer exists.
+char ProcessStateLetter(pid_t pid);
+inline bool ProcessGone(pid_t pid) { return ProcessStateLetter(pid) == 0; }
 // True while the process exists and has not ended (a zombie counts as ended).
 bool ProcessAlive(pid_t pid);
 // Ends the process and every process below it (held still first, so that none forks unseen) and
@@ -95,22 +98,6 @@ void CloseLikeWindowManager(const std::string& display, const std::string& windo
 std::string PrimarySelectionText(const std::string& display);
 // Whether the window sits inside the tray manager's panel (docked).
 bool WindowInsideTray(const std::string& display, const std::string& window);
-
-// A TCP port on which nobody listens right now.
-int FreePort();
-// Keeps a port taken on every local address while it lives.
-class BusyPort {
-public:
-    BusyPort();
-    ~BusyPort();
-    BusyPort(const BusyPort&) = delete;
-    BusyPort& operator=(const BusyPort&) = delete;
-    int port() const { return port_; }
-
-private:
-    int socket_ = -1;
-    int port_ = 0;
-};
 
 // The whole program with the stand-in camera, copied into the folder with a settings.ini of the
 // given entries beside it, as a user installs it; returns the program's path.

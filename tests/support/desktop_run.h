@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/address/loopback_http_server.h"
+#include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_dir.h"
-#include "tests/tray/session_support.h"
+#include "tests/support/session.h"
 
 class DesktopRun {
 public:

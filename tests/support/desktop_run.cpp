@@ -1,5 +1,5 @@
 // The user's side of the black-box tests: process, display, xdotool, python3-xlib and ImageMagick.
-#include "tests/desktop/blackbox_support.h"
+#include "tests/support/desktop_run.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
