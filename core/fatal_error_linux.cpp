@@ -3,7 +3,6 @@
 // (its own toolkit, no lock of ours), and every wait for that process has a time limit.
 #include "core/fatal_error.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,6 +22,7 @@
 #include "core/constants.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
+#include "core/workdir_removal.h"
 
 extern char** environ;
 
@@ -121,37 +121,11 @@ void ShowMessageWithinLimits() {
     close(shown[0]);
 }
 
-// Removes the regular files directly inside the working directory, then the directory itself,
-// reading the directory with the bare system call (no allocation).
-void RemoveWorkDirAfterFault() {
-    int dir = open(workDirPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dir >= 0) {
-        alignas(8) char entries[4096];
-        long length;
-        while ((length = syscall(SYS_getdents64, dir, entries, sizeof entries)) > 0) {
-            for (long at = 0; at < length;) {
-                auto* entry = reinterpret_cast<dirent64*>(entries + at);
-                at += entry->d_reclen;
-                struct stat info;
-                bool regular = entry->d_type == DT_REG ||
-                               (entry->d_type == DT_UNKNOWN &&
-                                fstatat(dir, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                                S_ISREG(info.st_mode));
-                if (regular) unlinkat(dir, entry->d_name, 0);
-            }
-        }
-        close(dir);
-    }
-    rmdir(workDirPath.c_str());
-}
-
 void CleanUpAfterFault() {
     int32_t helper = programState.helperProcess.load(std::memory_order_acquire);
     if (helper > 0) KillProcessForFatalError(helper);
     if (workDirPath.empty()) return;
-    unlink(jpegPath.c_str());
-    unlink(helperPath.c_str());
-    RemoveWorkDirAfterFault();
+    RemoveWorkDirFiles(jpegPath.c_str(), helperPath.c_str(), workDirPath.c_str());
 }
 
 pid_t CurrentThread() { return pid_t(syscall(SYS_gettid)); }

@@ -1,5 +1,6 @@
 #include "core/settings_file.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/latin9.h"
@@ -19,7 +20,18 @@ SettingsFile::SettingsFile(const std::string& path, Purpose purpose) : path_(pat
     size_t limit = purpose == Purpose::Update ? SIZE_MAX : readLimit + 1;
     if (!ReadFileBytes(path, content, limit)) return;
     access_ = FileWritable(path) ? Access::ReadWrite : Access::ReadOnly;
+    Parse(std::move(content), purpose);
+}
 
+SettingsFile SettingsFile::FromText(std::string_view content, Purpose purpose) {
+    SettingsFile parsed;
+    // A lookup never sees more than a file read for a lookup would give it.
+    size_t limit = purpose == Purpose::Update ? content.size() : std::min(content.size(), readLimit + 1);
+    parsed.Parse(std::string(content.substr(0, limit)), purpose);
+    return parsed;
+}
+
+void SettingsFile::Parse(std::string content, Purpose purpose) {
     size_t at = 0;
     if (content.size() > 2 && content.compare(0, 3, byteOrderMark) == 0) {
         byteOrderMark_ = true;

@@ -19,6 +19,9 @@ public:
 
     // Opens and parses `path`; Access tells how far it could be opened.
     explicit SettingsFile(const std::string& path, Purpose purpose = Purpose::Lookup);
+    // Parses settings text held in memory exactly as a file of these bytes would be parsed; no
+    // file is touched, so Access is None and Commit writes nothing.
+    static SettingsFile FromText(std::string_view content, Purpose purpose = Purpose::Update);
 
     Access access() const { return access_; }
     // Value of the first matching entry before the first group header, trailing blanks removed.
@@ -48,6 +51,8 @@ private:
     size_t tailStart_ = 0;  // where the bytes that are not parsed into items begin
     std::vector<Item> items_;
 
+    SettingsFile() = default;
+    void Parse(std::string content, Purpose purpose);
     static void ParseLines(std::string_view text, std::vector<Item>* items, std::string* rendered);
     static void RenderItem(const Item& item, std::string& out);
     std::string Decode(const std::string& text) const;

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,27 +9,10 @@
 #include "core/program_state.h"
 #include "core/text_util.h"
 #include "core/workdir.h"
+#include "core/workdir_removal.h"
 
 extern const unsigned char helperImage[];
 extern const std::size_t helperImageSize;
-
-namespace {
-
-// Deletes the regular files directly inside the directory, then the directory; a subdirectory or
-// an undeletable file keeps it in place.
-void RemoveDirectoryShallow(const std::string& path) {
-    if (DIR* dir = opendir(path.c_str())) {
-        while (dirent* entry = readdir(dir)) {
-            std::string file = path + "/" + entry->d_name;
-            struct stat info;
-            if (lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(file.c_str());
-        }
-        closedir(dir);
-    }
-    rmdir(path.c_str());
-}
-
-}  // namespace
 
 bool InstallHelper(const char* path) {
     int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -55,7 +37,6 @@ void CleanUpWorkDir() {
     int32_t helper = s.helperProcess.load(std::memory_order_acquire);
     if (helper > 0 && ProcessRunning(helper)) KillProcess(helper);
     if (s.workDir.empty()) return;
-    unlink(s.jpegPath.c_str());
-    unlink((s.workDir + helperFileName).c_str());
-    RemoveDirectoryShallow(StripTrailingSlash(s.workDir));
+    RemoveWorkDirFiles(s.jpegPath.c_str(), (s.workDir + helperFileName).c_str(),
+                       StripTrailingSlash(s.workDir).c_str());
 }

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "core/text_util.h"
+#include "desktop/answer_parse.h"
 #include "desktop/download_platform.h"
 
 namespace {
@@ -98,67 +98,6 @@ size_t ReceiveWithin(SocketHandle socket, char* buffer, size_t size, const Deadl
     }
 }
 
-bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
-    return line.size() >= prefix.size() && EqualsIgnoringCase(line.substr(0, prefix.size()), prefix);
-}
-
-uint64_t DecimalAfterBlanks(std::string_view text) {
-    size_t at = text.find_first_not_of(" \t");
-    uint64_t value = 0;
-    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-        uint64_t digit = uint64_t(text[at] - '0');
-        if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
-struct AnswerHead {
-    bool accepted = false;
-    bool hasLength = false;
-    uint64_t length = 0;
-    bool chunked = false;
-    size_t bodyStart = 0;
-};
-
-// Reads the status line and the header lines (ended by CR, CR LF or LF) up to the empty line.
-// False while the head is still incomplete; once the peer is gone whatever came is the head.
-bool ParseAnswerHead(std::string_view data, bool peerGone, AnswerHead& head) {
-    head = AnswerHead();
-    size_t at = 0;
-    bool statusLine = true;
-    for (;;) {
-        size_t end = data.find_first_of("\r\n", at);
-        // A CR at the very end may still be followed by its LF.
-        if (!peerGone && (end == std::string_view::npos || (data[end] == '\r' && end + 1 == data.size())))
-            return false;
-        std::string_view line = data.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
-        size_t next = data.size();
-        if (end != std::string_view::npos) {
-            next = end + 1;
-            if (data[end] == '\r' && next < data.size() && data[next] == '\n') ++next;
-        }
-        if (statusLine) {
-            head.accepted = line.find("200") != std::string_view::npos ||
-                            line.find("302") != std::string_view::npos;
-            statusLine = false;
-        } else if (line.empty()) {
-            head.bodyStart = next;
-            return true;
-        } else if (StartsWithIgnoringCase(line, "transfer-encoding:")) {
-            head.chunked = true;
-        } else if (StartsWithIgnoringCase(line, "content-length:")) {
-            head.hasLength = true;
-            head.length = DecimalAfterBlanks(line.substr(15));
-        }
-        if (next >= data.size()) {
-            head.bodyStart = data.size();
-            return peerGone;
-        }
-        at = next;
-    }
-}
-
 void WriteLengthBody(SocketHandle socket, std::string_view received, uint64_t length, BodyFile& file,
                      const Deadline& deadline) {
     size_t first = size_t(std::min<uint64_t>(received.size(), length));
@@ -174,93 +113,19 @@ void WriteLengthBody(SocketHandle socket, std::string_view received, uint64_t le
     }
 }
 
-// Decodes a chunked body that arrives in arbitrary pieces: a hexadecimal size line (anything
-// after the digits, such as an extension, is passed over), that many bytes, a line end; size 0
-// ends the body.
-class ChunkDecoder {
-public:
-    explicit ChunkDecoder(BodyFile& file) : file_(file) {}
-    bool done() const { return stage_ == Stage::Done || file_.Full(); }
-
-    void Feed(const char* data, size_t size) {
-        size_t at = 0;
-        while (at < size && stage_ != Stage::Done) {
-            char c = data[at];
-            switch (stage_) {
-            case Stage::Size:
-                ++at;
-                if (c == '\r') stage_ = Stage::SizeLf;
-                else if (c == '\n') EndSizeLine();
-                else AddSizeCharacter(c);
-                break;
-            case Stage::SizeLf:
-                if (c == '\n') ++at;
-                EndSizeLine();
-                break;
-            case Stage::Data: {
-                size_t take = size_t(std::min<uint64_t>(left_, size - at));
-                file_.Write(data + at, take);
-                at += take;
-                left_ -= take;
-                if (left_ == 0) stage_ = Stage::DataEnd;
-                break;
-            }
-            case Stage::DataEnd:
-                if (c == '\r') {
-                    ++at;
-                    stage_ = Stage::DataLf;
-                } else {
-                    if (c == '\n') ++at;
-                    stage_ = Stage::Size;
-                }
-                break;
-            case Stage::DataLf:
-                if (c == '\n') ++at;
-                stage_ = Stage::Size;
-                break;
-            case Stage::Done:
-                break;
-            }
-        }
-    }
-
-private:
-    enum class Stage { Size, SizeLf, Data, DataEnd, DataLf, Done };
-
-    void AddSizeCharacter(char c) {
-        int digit = c >= '0' && c <= '9' ? c - '0'
-                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                    : -1;
-        if (digit < 0 || pastDigits_) {
-            pastDigits_ = true;
-            return;
-        }
-        if (left_ > (UINT64_MAX >> 4)) tooLarge_ = true;
-        left_ = (left_ << 4) | uint64_t(digit);
-    }
-
-    void EndSizeLine() {
-        stage_ = left_ == 0 || tooLarge_ ? Stage::Done : Stage::Data;
-        pastDigits_ = false;
-    }
-
-    BodyFile& file_;
-    Stage stage_ = Stage::Size;
-    uint64_t left_ = 0;
-    bool pastDigits_ = false;
-    bool tooLarge_ = false;
-};
-
 void WriteChunkedBody(SocketHandle socket, std::string_view received, BodyFile& file,
                       const Deadline& deadline) {
-    ChunkDecoder decoder(file);
-    decoder.Feed(received.data(), received.size());
+    ChunkDecoder decoder;
+    std::string decoded;
+    decoder.Feed(received, decoded);
+    file.Write(decoded.data(), decoded.size());
     char piece[pieceSize];
-    while (!decoder.done()) {
+    while (!decoder.done() && !file.Full()) {
         size_t got = ReceiveWithin(socket, piece, pieceSize, deadline);
         if (got == 0) return;
-        decoder.Feed(piece, got);
+        decoded.clear();
+        decoder.Feed(std::string_view(piece, got), decoded);
+        file.Write(decoded.data(), decoded.size());
     }
 }
 

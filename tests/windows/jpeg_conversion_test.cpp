@@ -115,6 +115,29 @@ TEST(DecodeBitmap, MalformedOrUnreadFormatsAreRefusedAndOnlyAFormatIsNamed) {
     }
 }
 
+TEST(DecodeBitmap, EveryTruncatedFileIsRefusedAndNamesNoFormatOnceItsMasksHaveCome) {
+    const BitmapLayout layouts[] = {{24}, {32, true}, {32, false, true}, {16, false, true, 0xEE, 40, true},
+                                    {8}, {24, false, false, 0xEE, 124}};
+    for (const BitmapLayout& layout : layouts) {
+        std::string whole = MakeBitmap(3, 2, Gradient, layout);
+        // The masks of a bitmap with explicit ones end 12 bytes after the 40-byte header.
+        size_t formatKnown = layout.bitFields ? 66 : 0;
+        for (size_t n = 0; n < whole.size(); ++n) {
+            RgbImage image;
+            std::string named = "stale";
+            ASSERT_FALSE(DecodeBitmap(whole.substr(0, n), image, &named)) << layout.bits << " bits, " << n << " bytes";
+            EXPECT_TRUE(image.pixels.empty());
+            EXPECT_EQ(image.width, 0);
+            if (n >= formatKnown) {
+                EXPECT_EQ(named, "") << layout.bits << " bits, " << n << " bytes";
+            }
+        }
+        RgbImage image;
+        ASSERT_TRUE(DecodeBitmap(whole, image));
+        ExpectGradient(image, 3, 2, layout.bits == 16 ? 7 : 0);
+    }
+}
+
 class ConvertTest : public ::testing::Test {
 protected:
     TempDir dir;

@@ -1,0 +1,32 @@
+// The working directory's removal, read with the bare getdents64 call so that nothing allocates.
+#include "core/workdir_removal.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+void RemoveWorkDirFiles(const char* jpegPath, const char* helperPath, const char* directory) {
+    unlink(jpegPath);
+    unlink(helperPath);
+    int dir = open(directory, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir >= 0) {
+        alignas(8) char entries[4096];
+        long length;
+        while ((length = syscall(SYS_getdents64, dir, entries, sizeof entries)) > 0) {
+            for (long at = 0; at < length;) {
+                auto* entry = reinterpret_cast<dirent64*>(entries + at);
+                at += entry->d_reclen;
+                struct stat info;
+                bool regular = entry->d_type == DT_REG ||
+                               (entry->d_type == DT_UNKNOWN &&
+                                fstatat(dir, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                S_ISREG(info.st_mode));
+                if (regular) unlinkat(dir, entry->d_name, 0);
+            }
+        }
+        close(dir);
+    }
+    rmdir(directory);
+}
