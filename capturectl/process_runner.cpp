@@ -113,6 +113,8 @@ pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
     struct sigaction defaultAction {};
     defaultAction.sa_handler = SIG_DFL;
     rlimit files{};
+    // Asked before the fork: after it the child makes only async-signal-safe calls.
+    // cppcheck-suppress variableScope
     int highestFd = getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < fdCloseLimit
                         ? int(files.rlim_cur) : fdCloseLimit;
 

@@ -103,6 +103,8 @@ void ShowMessageWithinLimits() {
     char pipeText[12];
     FormatDecimal(shown[1], pipeText);
     const ProgramState& s = programState;
+    // Built before the clone: the child may only make async-signal-safe calls.
+    // cppcheck-suppress variableScope
     const char* arguments[] = {"lumora", messageMarker, pipeText, s.textErrorTitle.c_str(),
                                s.textUnknownError.c_str(), nullptr};
     // A plain copy of the process without the library's fork handlers, which take locks.

@@ -24,6 +24,8 @@ bool MakeFolders(const std::string& folder) {
     if (MakeDirectory(path) != MakeDirectoryResult::Failed) return true;
     std::string parent = DirectoryPart(path);
     if (parent.empty() || parent.size() >= path.size()) return false;
+    // The first try failed for want of a parent; with the parents made, this one can succeed.
+    // cppcheck-suppress knownConditionTrueFalse
     return MakeFolders(parent) && MakeDirectory(path) != MakeDirectoryResult::Failed;
 }
 

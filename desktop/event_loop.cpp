@@ -51,7 +51,7 @@ void PressStartStop(MainLoopState& loop) {
 
 std::string AddressFieldText() { return TrimText(GetGadgetText(gadgetAddressField)); }
 
-void Preview(MainLoopState& loop) {
+void Preview(const MainLoopState& loop) {
     ProgramState& s = programState;
     if (s.networkReady == 0) {
         ShowNetworkMessage();
@@ -112,7 +112,7 @@ void HandleGadget(MainLoopState& loop, int gadget) {
 
 }  // namespace
 
-bool StartMainWindow(MainLoopState& loop) {
+bool StartMainWindow(const MainLoopState& loop) {
     ProgramState& s = programState;
     if (SettingsDialog(showWhenLoginMissing) != 1) return false;
     if (!OpenMainWindow()) return false;

@@ -20,7 +20,7 @@ void MainEventLoop();
 
 // Settings dialog (only when the login is missing), main window, frame timer, hidden or shown,
 // and what the settings start with the program. False when the loop is not to run.
-bool StartMainWindow(MainLoopState& loop);
+bool StartMainWindow(const MainLoopState& loop);
 // Users refresh and the frame grabber's failure report, before each wait.
 void RunPassChecks(MainLoopState& loop);
 // False when the event ends the loop (the main window was closed).

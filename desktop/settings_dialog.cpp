@@ -110,7 +110,7 @@ int HandleSettingsEvent(const WindowEvent& event) {
 }
 
 int SettingsDialog(int showMode) {
-    ProgramState& s = programState;
+    const ProgramState& s = programState;
     // Nothing changes the status field while the dialog is open: its look now is its look then.
     bool serverActive = s.mainWindowReady == 1 && StatusShowsActive();
     int result = 1;

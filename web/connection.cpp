@@ -121,7 +121,7 @@ void FillWatches(int64_t now) {
 }
 
 // Discards what a browser still sends after its answer; true when the connection is finished.
-bool DrainLingering(Connection& connection) {
+bool DrainLingering(const Connection& connection) {
     char discard[4096];
     for (int reads = 0; reads < 16; ++reads) {
         long n = ReceiveSocket(connection.socket, discard, sizeof discard);
@@ -219,7 +219,7 @@ void WaitForActivity(int64_t untilMilliseconds) {
     WaitSockets(server.watches.data(), server.watches.size(), milliseconds);
 }
 
-size_t ReceiveRequest(Connection& connection, char* buffer, size_t count) {
+size_t ReceiveRequest(const Connection& connection, char* buffer, size_t count) {
     long n = ReceiveSocket(connection.socket, buffer, count);
     return n > 0 ? size_t(n) : 0;
 }
@@ -263,7 +263,7 @@ void CloseConnection(Connection* connection) {
 }
 
 void CloseServer() {
-    for (Connection& c : server.connections) CloseSocket(c.socket);
+    for (const Connection& c : server.connections) CloseSocket(c.socket);
     server.connections.clear();
     if (server.listener != noSocket) CloseSocket(server.listener);
     server.listener = noSocket;

@@ -59,7 +59,7 @@ NetPoll PollServer();
 // WakeServer is called, or the monotonic moment `untilMilliseconds` comes (noDeadline: never).
 void WaitForActivity(int64_t untilMilliseconds);
 // One read of at most `count` bytes; the count, or 0 when nothing could be read.
-size_t ReceiveRequest(Connection& connection, char* buffer, size_t count);
+size_t ReceiveRequest(const Connection& connection, char* buffer, size_t count);
 uint32_t PeerAddress(const Connection& connection);
 // Sends what the socket takes now and keeps the rest in the connection, to go out as the browser
 // reads; never waits. False when the browser has gone.

@@ -56,6 +56,8 @@ bool Compress(const RgbImage& image, int quality, std::string* out) {
     destination.manager.init_destination = StartChunk;
     destination.manager.empty_output_buffer = FlushChunk;
     destination.manager.term_destination = FlushLastChunk;
+    // Read by the chunk callbacks, through the manager libjpeg holds.
+    // cppcheck-suppress unreadVariable
     destination.out = out;
     info.err = jpeg_std_error(&errors.standard);
     errors.standard.error_exit = JumpBack;
