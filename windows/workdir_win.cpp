@@ -4,7 +4,7 @@
 
 #include "core/program_state.h"
 #include "core/text_util.h"
-#include "core/workdir.h"
+#include "program/workdir.h"
 #include "windows/wide_text.h"
 
 void CleanUpWorkDir() {

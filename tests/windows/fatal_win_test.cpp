@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "core/fatal_error.h"
+#include "program/fatal_error.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/texts.h"

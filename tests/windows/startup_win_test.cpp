@@ -6,8 +6,8 @@
 
 #include "core/platform.h"
 #include "core/program_state.h"
-#include "core/startup.h"
-#include "core/workdir.h"
+#include "program/startup.h"
+#include "program/workdir.h"
 #include "tests/support/temp_dir.h"
 #include "web/login.h"
 #include "windows/capture_library.h"

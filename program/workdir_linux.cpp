@@ -9,7 +9,7 @@
 #include "core/constants.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
-#include "core/workdir.h"
+#include "program/workdir.h"
 
 extern const unsigned char helperImage[];
 extern const std::size_t helperImageSize;
