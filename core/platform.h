@@ -49,8 +49,6 @@ bool ReplaceFileContent(const std::string& path, const std::string& content,
                         FileSync sync = FileSync::Durable);
 // Creates an empty file with the default permissions; false when it cannot.
 bool CreateEmptyFile(const std::string& path);
-// The Windows build keeps two more settings: "autostart" and "image".
-extern const bool windowsSettingKeys;
 
 // Whether the path opens as a directory (it exists and is readable).
 bool DirectoryOpens(const std::string& path);

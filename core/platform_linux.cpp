@@ -245,8 +245,6 @@ bool CreateEmptyFile(const std::string& path) {
     return close(fd) == 0;
 }
 
-const bool windowsSettingKeys = false;
-
 bool DirectoryOpens(const std::string& path) {
     DIR* dir = opendir(path.c_str());
     if (!dir) return false;

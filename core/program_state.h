@@ -27,7 +27,6 @@ struct ProgramState {
     std::string startupLanguage;
     std::string workDir;
     std::string jpegPath;
-    std::string bmpPath;  // Windows build only: each captured frame before its conversion
 
     // Language texts (main thread; the fatal-error handler only reads them).
     std::string languageName;
@@ -71,8 +70,6 @@ struct ProgramState {
     SharedText settingIpCheck;
     SharedText settingPort;
     SharedText settingDevice;
-    SharedText settingAutostart;  // Windows build only
-    SharedText settingImage;      // Windows build only
     std::string settingLanguage;
 
     // Thread handshakes.
@@ -80,8 +77,6 @@ struct ProgramState {
     std::atomic<int32_t> userCount{0};
     std::atomic<int32_t> helperProcess{0};
     std::atomic<int32_t> mainWindowReady{0};
-    // Windows build only: 1 while the capture device delivers, -1 when it could not be connected.
-    std::atomic<int32_t> captureState{0};
     // Written by the capture thread before its release store of -1 into helperProcess.
     std::string captureError;
 

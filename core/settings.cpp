@@ -48,13 +48,12 @@ void LoadSettings() {
     SettingsFile file(s.settingsPath);
     s.settingUsername.Set(ReadTrimmed(file, keys::username));
     s.settingPasswordHash.Set(ReadTrimmed(file, keys::password));
-    if (windowsSettingKeys) s.settingAutostart.Set(ReadTrimmed(file, "autostart"));
     s.settingServer.Set(ReadTrimmed(file, keys::server));
     s.settingHide.Set(ReadTrimmed(file, keys::hide));
     s.settingIpCheck.Set(ReadTrimmed(file, keys::ipcheck));
     s.settingPort.Set(ReadTrimmed(file, keys::port));
     s.settingDevice.Set(ReadTrimmed(file, keys::device));
-    if (windowsSettingKeys) s.settingImage.Set(ReadTrimmed(file, "image"));
+    LoadPlatformSettings(file);
 }
 
 // The eight (Windows: ten) values go into the file in one rewrite, so that a save interrupted at
@@ -72,13 +71,13 @@ bool SaveSettings(const SettingsInput& input) {
     file.Set(keys::username, input.username);
     file.Set(keys::password, input.password == unchangedPassword ? s.settingPasswordHash.Get()
                                                                 : Sha1Hex(input.password));
-    if (windowsSettingKeys) file.Set("autostart", Flag(input.autostart));
+    SavePlatformSettingsAfter(keys::password, file, input);
     file.Set(keys::server, Flag(input.server));
     file.Set(keys::hide, Flag(input.hide));
     file.Set(keys::ipcheck, Flag(input.ipcheck));
     file.Set(keys::port, input.port);
     file.Set(keys::device, input.device);
-    if (windowsSettingKeys) file.Set("image", input.image);
+    SavePlatformSettingsAfter(keys::device, file, input);
     if (!file.Commit()) return false;
     s.settingLanguage = LowerCase(ReadSetting(keys::language));
     return true;

@@ -3,6 +3,8 @@
 #pragma once
 #include <string>
 
+class SettingsFile;
+
 std::string ReadSetting(const std::string& key);
 // Whether the file now holds the value: false when it is missing (it is not created here), can
 // only be read, or could not be rewritten.
@@ -25,6 +27,12 @@ struct SettingsInput {
 // Creates the file (and its folders) when missing; true when the file holds the new values
 // afterwards. settingLanguage is read back only then.
 bool SaveSettings(const SettingsInput& input);
+// The keys only one build keeps (settings_linux.cpp here, windows/settings_win.cpp), in that
+// build's own state: read with the shared ones, and each written right after the shared key it
+// follows in the file, so that a new file lists the keys in the build's own order.
+void LoadPlatformSettings(const SettingsFile& file);
+void SavePlatformSettingsAfter(const char* sharedKey, SettingsFile& file, const SettingsInput& input);
+
 // Where settings.ini lives for a program in `programFolder` (with its trailing separator): beside
 // the program when such a file is there or the folder takes one, else in the user's own folder.
 std::string ChooseSettingsPath(const std::string& programFolder);

@@ -1,11 +1,11 @@
 // What the HTTP download needs beyond the web server's socket seam: opening a connection to a
-// host, and the answer file. One implementation per platform (download_posix.cpp here).
+// host, and the answer file. One implementation per platform (download_linux.cpp here, windows/download_win.cpp).
 #pragma once
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-#include "web/socket_seam.h"
+#include "net/socket_seam.h"
 
 // Resolves the host (IPv4) and connects, both within the time limit; the socket is then
 // non-blocking. noSocket when the host is unknown or no connection is made in time.

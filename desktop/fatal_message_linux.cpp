@@ -20,8 +20,13 @@ gboolean ReportShown(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
+void (*endOnLostDisplay)() = nullptr;
+
 // The toolkit's own handler would end the process at once and leave the helper running.
-int OnLostDisplay(Display*) { OnFatalError(); }
+int OnLostDisplay(Display*) {
+    endOnLostDisplay();
+    return 0;
+}
 
 }  // namespace
 
@@ -39,4 +44,7 @@ void ShowFatalMessage(const FatalMessageRequest& request) {
     _exit(0);
 }
 
-void EndProgramOnLostDisplay() { XSetIOErrorHandler(OnLostDisplay); }
+void EndProgramOnLostDisplay(void (*endProgram)()) {
+    endOnLostDisplay = endProgram;
+    XSetIOErrorHandler(OnLostDisplay);
+}

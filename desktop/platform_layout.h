@@ -1,5 +1,5 @@
 // The few measures and gadgets of the main window and the settings dialog that differ between the
-// builds; each build links its own (platform_layout_linux.cpp here, the Windows one in windows/).
+// builds; each build links its own (platform_layout_linux.cpp here, windows/platform_layout_win.cpp).
 #pragma once
 #include "core/settings.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "web/socket_seam.h"
+#include "net/socket_seam.h"
 
 struct Connection {
     SocketHandle socket = noSocket;
@@ -37,6 +37,7 @@ struct NetPoll {
 inline constexpr int listenBacklog = 100;
 // Silent clients must not use up the program: past the cap the oldest connection goes.
 inline constexpr size_t maxConnections = 256;
+static_assert(watchableSockets > maxConnections + 1, "one wait must see every connection and the listener");
 inline constexpr int64_t requestWaitMilliseconds = 15000;
 // A browser whose answer makes no progress for this long, or is not done within the second
 // bound, is dropped.

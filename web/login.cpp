@@ -49,13 +49,11 @@ int64_t NextLapseMilliseconds() {
     return next;
 }
 
-bool (*legacyPasswordMatches)(const std::string&, const std::string&) = nullptr;
-
 bool PasswordMatches(const std::string& password) {
     std::string stored = programState.settingPasswordHash.Get();
     // No stored digest matches nothing, whatever a digest of the password might come out as.
     if (stored.empty()) return false;
-    return Sha1Hex(password) == stored || (legacyPasswordMatches && legacyPasswordMatches(password, stored));
+    return Sha1Hex(password) == stored || FormerPasswordMatches(password, stored);
 }
 
 bool FormLoginAdmits(const Connection& connection, const std::string& username, const std::string& password) {

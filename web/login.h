@@ -24,9 +24,9 @@ int64_t NextLapseMilliseconds();
 // The one place a password is checked against the stored digest.
 bool PasswordMatches(const std::string& password);
 // A digest of an older form that a build still accepts at login (the Windows build's former one),
-// so that its settings files keep working until the password is next saved. None unless that
-// build's start-up sets it, before the server thread first runs.
-extern bool (*legacyPasswordMatches)(const std::string& password, const std::string& storedDigest);
+// so that its settings files keep working until the password is next saved. Each build's own:
+// login_linux.cpp here knows none, windows/login_win.cpp the former Windows one.
+bool FormerPasswordMatches(const std::string& password, const std::string& storedDigest);
 // The login form's user name and password, as sent and else as the form encodes them, from the
 // connection's address; an address that has guessed too often is refused without a check.
 bool FormLoginAdmits(const Connection& connection, const std::string& username, const std::string& password);

@@ -10,6 +10,7 @@
 #include "desktop/server_control.h"
 #include "web/server_thread.h"
 #include "windows/capture_thread_win.h"
+#include "windows/windows_state.h"
 
 namespace {
 
@@ -42,9 +43,9 @@ void ReportCaptureFailure(MainLoopState&) {
     ProgramState& s = programState;
     std::string unreadFormat;
     if (TakeUnreadFormat(unreadFormat)) ShowMessageBox(s.textErrorTitle, s.textCaptureFailed + unreadFormat);
-    if (s.captureState.load() != -1) return;
+    if (windowsState.captureState.load() != -1) return;
     ShowServerStatus(false);
     StopServer();
-    s.captureState.store(0);
+    windowsState.captureState.store(0);
     ShowMessageBox(s.textErrorTitle, s.textDeviceFailed);
 }

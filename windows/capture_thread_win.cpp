@@ -17,6 +17,7 @@
 #include "windows/capture_thread_win.h"
 #include "windows/jpeg_file.h"
 #include "windows/wide_text.h"
+#include "windows/windows_state.h"
 
 namespace {
 
@@ -111,19 +112,19 @@ void RunCaptureThread() {
 void CaptureThread(int) {
     ProgramState& s = programState;
     const auto driver = WPARAM(int32_t(NumberValue(s.settingDevice.Get())));
-    const int qualityStep = int32_t(NumberValue(s.settingImage.Get()));
-    const std::wstring bitmapPath = WidePath(s.bmpPath);
+    const int qualityStep = int32_t(NumberValue(windowsState.settingImage.Get()));
+    const std::wstring bitmapPath = WidePath(windowsState.bmpPath);
 
     HWND host = CreateHostWindow();
     DWORD style = DWORD(GetWindowLongW(host, GWL_STYLE));
     CaptureWindowFunction create = CaptureWindowCreator();
     HWND capture = create && host ? create(nullptr, style, 5, 5, 400, 300, host, 0) : nullptr;
     if (!capture || SendMessageW(capture, captureDriverConnect, driver, 0) == 0) {
-        s.captureState.store(-1);
+        windowsState.captureState.store(-1);
         if (host) DestroyWindow(host);
         return;
     }
-    s.captureState.store(1);
+    windowsState.captureState.store(1);
     for (;;) {
         auto passStart = std::chrono::steady_clock::now();
         {
@@ -131,7 +132,7 @@ void CaptureThread(int) {
             SendMessageW(capture, captureGrabFrame, 0, 0);
             SendMessageW(capture, captureSaveBitmap, 0, LPARAM(bitmapPath.c_str()));
             std::string unreadFormat;
-            ConvertBitmapToJpeg(s.bmpPath, s.jpegPath, qualityStep, &unreadFormat);
+            ConvertBitmapToJpeg(windowsState.bmpPath, s.jpegPath, qualityStep, &unreadFormat);
             if (!unreadFormat.empty()) KeepUnreadFormat("Bitmap format not supported: " + unreadFormat);
             DeleteFileW(bitmapPath.c_str());
         }

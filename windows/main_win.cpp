@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/startup.h"
+#include "program/startup.h"
 #include "desktop/event_loop.h"
 #include "desktop/gadgets.h"
 #include "desktop/main_window.h"

@@ -17,7 +17,6 @@ const char pathSeparator = '\\';
 const bool settingsAlwaysUtf8 = true;
 const char* const settingsLineEnd = "\r\n";
 const char* const germanActivateServer = "Server automatisch starten";
-const bool windowsSettingKeys = true;
 
 namespace {
 

@@ -1,19 +1,18 @@
 // Windows Sockets behind the connection layer's seam: non-blocking IPv4 TCP with exclusive use of
 // the port, select() readiness sized for every connection the server keeps, and a loopback
 // datagram socket that sends to itself as the waker.
-#include "web/connection.h"
 
 // Windows' fd_set is a counted array of 64 sockets unless told otherwise: room for every
-// connection the server keeps, its listener and some to spare.
+// socket the seam promises to watch.
 #define FD_SETSIZE 512
 #include <winsock2.h>
 
 #include <climits>
 #include <memory>
 
-#include "web/socket_seam.h"
+#include "net/socket_seam.h"
 
-static_assert(size_t(FD_SETSIZE) > maxConnections + 1, "select() must see every connection");
+static_assert(size_t(FD_SETSIZE) >= watchableSockets, "select() must see what the seam promises");
 
 namespace {
 

@@ -6,21 +6,21 @@
 #include <cstdlib>
 
 #include "core/constants.h"
-#include "core/fatal_error.h"
+#include "program/fatal_error.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/settings.h"
-#include "core/startup.h"
-#include "core/startup_steps.h"
+#include "program/startup.h"
+#include "program/startup_steps.h"
 #include "core/text_util.h"
 #include "core/texts.h"
-#include "core/workdir.h"
+#include "program/workdir.h"
 #include "desktop/gadgets.h"
 #include "web/login.h"
 #include "windows/capture_library.h"
 #include "windows/capture_thread_win.h"
 #include "windows/language_win.h"
-#include "windows/legacy_password.h"
+#include "windows/windows_state.h"
 
 namespace {
 
@@ -34,7 +34,6 @@ void ReleaseNetwork() {
 
 void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
     PrepareProgramState(argc, argv, desktop);
-    legacyPasswordMatches = LegacyPasswordMatches;
     MakeSessionId();
 
     ProgramState& s = programState;
@@ -51,7 +50,7 @@ void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
 
     s.workDir = CreateWorkDir(TemporaryDirectory());
     s.jpegPath = s.workDir + jpegFileName;
-    s.bmpPath = s.workDir + bitmapFileName;
+    windowsState.bmpPath = s.workDir + bitmapFileName;
     if (desktop.decodeIcon) desktop.decodeIcon();
 
     InstallFatalErrorHandler();

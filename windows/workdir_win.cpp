@@ -4,13 +4,14 @@
 
 #include "core/program_state.h"
 #include "core/text_util.h"
-#include "core/workdir.h"
+#include "program/workdir.h"
 #include "windows/wide_text.h"
+#include "windows/windows_state.h"
 
 void CleanUpWorkDir() {
     const ProgramState& s = programState;
     if (s.workDir.empty()) return;
-    DeleteFileW(WidePath(s.bmpPath).c_str());
+    DeleteFileW(WidePath(windowsState.bmpPath).c_str());
     DeleteFileW(WidePath(s.jpegPath).c_str());
     std::wstring folder = WidePath(StripTrailingSlash(s.workDir));
     WIN32_FIND_DATAW found;

@@ -9,7 +9,7 @@
 
 #include "capturectl/capture_thread.h"
 #include "core/program_state.h"
-#include "core/workdir.h"
+#include "program/workdir.h"
 #include "tests/support/wait.h"
 #include "tests/support/temp_dir.h"
 

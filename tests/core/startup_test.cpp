@@ -6,7 +6,7 @@
 
 #include "core/constants.h"
 #include "core/program_state.h"
-#include "core/startup.h"
+#include "program/startup.h"
 #include "tests/support/temp_dir.h"
 
 TEST(StartUp, PreparesStateAndShutDownRemovesWorkDir) {

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/workdir_removal.h"
+#include "program/workdir_removal.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "core/constants.h"
 #include "core/program_state.h"
-#include "core/startup.h"
-#include "core/workdir.h"
+#include "program/startup.h"
+#include "program/workdir.h"
 #include "tests/support/temp_dir.h"
 
 extern const unsigned char helperImage[];

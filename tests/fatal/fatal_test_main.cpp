@@ -2,7 +2,7 @@
 // handler's request to show its message: the handler starts this very executable for that.
 #include <gtest/gtest.h>
 
-#include "core/fatal_error.h"
+#include "program/fatal_error.h"
 #include "desktop/fatal_message.h"
 
 int main(int argc, char** argv) {

@@ -13,7 +13,7 @@
 
 #include "capturectl/process_runner.h"
 #include "core/constants.h"
-#include "core/fatal_error.h"
+#include "program/fatal_error.h"
 #include "core/fault_stack.h"
 #include "core/program_state.h"
 #include "core/texts.h"

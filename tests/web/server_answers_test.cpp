@@ -119,6 +119,13 @@ TEST_F(ServerAnswers, ChangedSettingsCountFromTheNextLogin) {
     EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=cam&password=secret"), ExpectedAnswer(viewer));
 }
 
+TEST_F(ServerAnswers, TheFormerWindowsDigestIsNoPasswordHere) {
+    programState.settingUsername.Set("cam");
+    // What the Windows build once stored for "secret": a digest of the first half of its UTF-16.
+    programState.settingPasswordHash.Set(Sha1Hex(std::string("s\0e\0c\0", 6)));
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=cam&password=secret"), ExpectedAnswer(failed));
+}
+
 TEST_F(ServerAnswers, ALoggedInAddressGetsEveryPage) {
     ASSERT_EQ(Fetch("127.0.0.2", "index.html?id=" + sessionId), ExpectedAnswer(viewer));
     EXPECT_EQ(Fetch("127.0.0.2", "index.html?"), ExpectedAnswer(viewer));

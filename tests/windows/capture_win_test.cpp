@@ -19,6 +19,7 @@
 #include "tests/support/wait.h"
 #include "web/server_thread.h"
 #include "windows/capture_library.h"
+#include "windows/windows_state.h"
 
 namespace {
 
@@ -47,26 +48,26 @@ protected:
         s.responseBuffer.assign(204800, 0);
         s.ioBuffer.assign(204800, 0);
         s.workDir = dir.path() + "\\";
-        s.bmpPath = s.workDir + "webcam.bmp";
+        windowsState.bmpPath = s.workDir + "webcam.bmp";
         s.jpegPath = s.workDir + "webcam.jpg";
         s.settingDevice.Set("0");
-        s.settingImage.Set("5");
-        s.captureState.store(0);
+        windowsState.settingImage.Set("5");
+        windowsState.captureState.store(0);
         std::string failure;
         ASSERT_TRUE(BindCaptureLibrary(failure)) << failure;
         ASSERT_NE(CaptureWindowCreator(), nullptr);
     }
     void TearDown() override {
         if (ServerThreadAlive()) StopServer();
-        programState.captureState.store(0);
+        windowsState.captureState.store(0);
     }
 };
 
 TEST_F(WindowsCapture, DeviceThatCannotConnectIsReportedAndTheThreadEnds) {
     CreateCaptureThread();
     ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
-    EXPECT_EQ(programState.captureState.load(), -1);
-    EXPECT_FALSE(PathExists(programState.bmpPath));
+    EXPECT_EQ(windowsState.captureState.load(), -1);
+    EXPECT_FALSE(PathExists(windowsState.bmpPath));
     EXPECT_FALSE(PathExists(programState.jpegPath));
 }
 
@@ -74,13 +75,13 @@ TEST_F(WindowsCapture, PressMakesAnotherCaptureThreadOnlyAfterAServerStart) {
     MainLoopState loop;
     PaceCaptureAfterPress(loop);
     ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
-    EXPECT_EQ(programState.captureState.exchange(0), -1);
+    EXPECT_EQ(windowsState.captureState.exchange(0), -1);
 
     // No server was started since: this press leaves the capture alone.
     PaceCaptureAfterPress(loop);
     EXPECT_FALSE(CaptureThreadAlive());
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    EXPECT_EQ(programState.captureState.load(), 0);
+    EXPECT_EQ(windowsState.captureState.load(), 0);
     EXPECT_EQ(loop.capturePaused, 0);
 
     uint16_t port = uint16_t(24000 + GetCurrentProcessId() % 5000);
@@ -88,7 +89,7 @@ TEST_F(WindowsCapture, PressMakesAnotherCaptureThreadOnlyAfterAServerStart) {
     ASSERT_TRUE(StartServer());
     PaceCaptureAfterPress(loop);
     ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
-    EXPECT_EQ(programState.captureState.load(), -1);
+    EXPECT_EQ(windowsState.captureState.load(), -1);
 }
 
 TEST_F(WindowsCapture, ReportStopsTheServerBeforeTheMessage) {
@@ -99,7 +100,7 @@ TEST_F(WindowsCapture, ReportStopsTheServerBeforeTheMessage) {
     programState.loggedInClients.push_back(0x7F000002);
 
     MainLoopState loop;
-    programState.captureState.store(-1);
+    windowsState.captureState.store(-1);
     auto start = Clock::now();
     ReportCaptureFailure(loop);
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -107,7 +108,7 @@ TEST_F(WindowsCapture, ReportStopsTheServerBeforeTheMessage) {
     EXPECT_LT(took, 5000);
     EXPECT_FALSE(ServerThreadAlive());
     EXPECT_FALSE(PortAnswers(port));
-    EXPECT_EQ(programState.captureState.load(), 0);
+    EXPECT_EQ(windowsState.captureState.load(), 0);
     EXPECT_EQ(programState.serverState.load(), 0);
     EXPECT_TRUE(programState.loggedInClients.empty());
 

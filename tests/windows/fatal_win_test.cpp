@@ -9,12 +9,13 @@
 #include <string>
 #include <thread>
 
-#include "core/fatal_error.h"
+#include "program/fatal_error.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/texts.h"
 #include "tests/support/temp_dir.h"
 #include "windows/wide_text.h"
+#include "windows/windows_state.h"
 
 namespace {
 
@@ -44,10 +45,10 @@ void AnswerMessageBox(std::string recordPath) {
     ApplyLanguage("english");
     s.workDir = folder + "\\lmr\\";
     s.jpegPath = s.workDir + "webcam.jpg";
-    s.bmpPath = s.workDir + "webcam.bmp";
+    windowsState.bmpPath = s.workDir + "webcam.bmp";
     MakeDirectory(folder + "\\lmr");
     ReplaceFileContent(s.jpegPath, "frame");
-    ReplaceFileContent(s.bmpPath, "bitmap");
+    ReplaceFileContent(windowsState.bmpPath, "bitmap");
     InstallFatalErrorHandler();
     std::thread(AnswerMessageBox, folder + "\\message.txt").detach();
     if (kind == "abort")

@@ -11,6 +11,7 @@
 #include "core/texts.h"
 #include "tests/support/temp_dir.h"
 #include "windows/wide_text.h"
+#include "windows/windows_state.h"
 
 namespace {
 
@@ -54,8 +55,8 @@ TEST_F(WindowsSettings, FirstSaveWritesTenUtf8LinesWithCrLfInOrder) {
 
     LoadSettings();
     EXPECT_EQ(programState.settingUsername.Get(), "J\xFCrgen");
-    EXPECT_EQ(programState.settingAutostart.Get(), "1");
-    EXPECT_EQ(programState.settingImage.Get(), "7");
+    EXPECT_EQ(windowsState.settingAutostart.Get(), "1");
+    EXPECT_EQ(windowsState.settingImage.Get(), "7");
     EXPECT_EQ(programState.settingDevice.Get(), "2");
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/platform.h"
-#include "web/socket_seam.h"
+#include "net/socket_seam.h"
 
 namespace {
 

@@ -6,11 +6,13 @@
 
 #include "core/platform.h"
 #include "core/program_state.h"
-#include "core/startup.h"
-#include "core/workdir.h"
+#include "program/startup.h"
+#include "program/workdir.h"
 #include "tests/support/temp_dir.h"
 #include "web/login.h"
 #include "windows/capture_library.h"
+#include "windows/legacy_password.h"
+#include "windows/windows_state.h"
 
 namespace {
 
@@ -29,17 +31,20 @@ TEST(WindowsStartUp, PreparesStateAndShutDownRemovesEverything) {
     EXPECT_EQ(s.sessionId.find_first_not_of("0123456789abcdef"), std::string::npos);
     EXPECT_EQ(s.networkReady, 1);
     EXPECT_NE(CaptureWindowCreator(), nullptr);
-    EXPECT_NE(legacyPasswordMatches, nullptr);
+    // The former Windows digest ("sec" of "secret" as UTF-16) still lets its password in.
+    programState.settingPasswordHash.Set(LegacyPasswordDigest("secret"));
+    EXPECT_TRUE(PasswordMatches("secret"));
+    programState.settingPasswordHash.Set("");
 
     std::string temp = TemporaryDirectory();
     EXPECT_EQ(s.workDir.rfind(temp + "lmr", 0), 0u) << s.workDir;
     EXPECT_EQ(s.workDir.back(), '\\');
     EXPECT_TRUE(DirectoryOpens(s.workDir));
     EXPECT_EQ(s.jpegPath, s.workDir + "webcam.jpg");
-    EXPECT_EQ(s.bmpPath, s.workDir + "webcam.bmp");
+    EXPECT_EQ(windowsState.bmpPath, s.workDir + "webcam.bmp");
 
     WriteFileText(s.jpegPath, "frame");
-    WriteFileText(s.bmpPath, "bitmap");
+    WriteFileText(windowsState.bmpPath, "bitmap");
     std::string workDir = s.workDir;
     EXPECT_EQ(ShutDown(), 0);
     EXPECT_FALSE(PathExists(workDir));
@@ -54,7 +59,7 @@ TEST(WindowsWorkDir, SecondRunTakesTheNextNameAndASubfolderKeepsTheDirectory) {
     ProgramState& s = programState;
     s.workDir = base + "lmr1\\";
     s.jpegPath = s.workDir + "webcam.jpg";
-    s.bmpPath = s.workDir + "webcam.bmp";
+    windowsState.bmpPath = s.workDir + "webcam.bmp";
     WriteFileText(s.jpegPath, "frame");
     WriteFileText(s.workDir + "ip.txt", "1.2.3.4");
     ASSERT_EQ(MakeDirectory(s.workDir + "keep"), MakeDirectoryResult::Created);

@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "core/constants.h"
-#include "core/end_signals.h"
-#include "core/fatal_error.h"
-#include "core/startup.h"
+#include "program/end_signals.h"
+#include "program/fatal_error.h"
+#include "program/startup.h"
 #include "desktop/event_loop.h"
 #include "desktop/fatal_message.h"
 #include "desktop/gadgets.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     desktop.decodeIcon = DecodeIcon;
     EndProgramOnTerminationSignals();
     StartUp(argc, argv, desktop);
-    EndProgramOnLostDisplay();
+    EndProgramOnLostDisplay(OnFatalError);
     MainEventLoop();
     EndProgram();
 }

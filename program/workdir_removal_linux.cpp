@@ -1,5 +1,5 @@
 // The working directory's removal, read with the bare getdents64 call so that nothing allocates.
-#include "core/workdir_removal.h"
+#include "program/workdir_removal.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "core/startup_steps.h"
+#include "program/startup_steps.h"
 
 #include "core/constants.h"
 #include "core/platform.h"

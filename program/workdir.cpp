@@ -1,4 +1,4 @@
-#include "core/workdir.h"
+#include "program/workdir.h"
 
 #include "core/constants.h"
 #include "core/platform.h"

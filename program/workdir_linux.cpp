@@ -8,8 +8,8 @@
 #include "core/constants.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
-#include "core/workdir.h"
-#include "core/workdir_removal.h"
+#include "program/workdir.h"
+#include "program/workdir_removal.h"
 
 extern const unsigned char helperImage[];
 extern const std::size_t helperImageSize;

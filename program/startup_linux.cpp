@@ -1,16 +1,16 @@
-#include "core/startup.h"
+#include "program/startup.h"
 
 #include <signal.h>
 
 #include "core/constants.h"
-#include "core/fatal_error.h"
+#include "program/fatal_error.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/settings.h"
-#include "core/startup_steps.h"
+#include "program/startup_steps.h"
 #include "core/text_util.h"
 #include "core/texts.h"
-#include "core/workdir.h"
+#include "program/workdir.h"
 
 void StartUp(int& argc, char**& argv, const DesktopStartUp& desktop) {
     // Sends on connections a browser already closed must fail quietly, not end the program.

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "web/socket_seam.h"
+#include "net/socket_seam.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The termination signals only write a byte into a pipe; the main loop watches that pipe, so the
 // shutdown runs on the main thread between two events, never inside a signal handler (and no
 // thread of the library's own is needed to carry the signal over).
-#include "core/end_signals.h"
+#include "program/end_signals.h"
 
 #include <fcntl.h>
 #include <glib-unix.h>
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "core/startup.h"
+#include "program/startup.h"
 
 namespace {
 

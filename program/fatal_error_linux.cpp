@@ -1,7 +1,7 @@
 // The fatal-error handler on Linux. Everything after the fault is async-signal-safe: the paths are
 // fixed when the handler is installed, the message box runs in a fresh process of this program
 // (its own toolkit, no lock of ours), and every wait for that process has a time limit.
-#include "core/fatal_error.h"
+#include "program/fatal_error.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -22,7 +22,7 @@
 #include "core/constants.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
-#include "core/workdir_removal.h"
+#include "program/workdir_removal.h"
 
 extern char** environ;
 

@@ -7,9 +7,9 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "core/fatal_error.h"
+#include "program/fatal_error.h"
 #include "core/program_state.h"
-#include "core/workdir.h"
+#include "program/workdir.h"
 #include "windows/wide_text.h"
 
 namespace {

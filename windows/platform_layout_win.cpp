@@ -6,6 +6,7 @@
 #include "desktop/platform_layout.h"
 #include "windows/startup_shortcut.h"
 #include "windows/windows_gadgets.h"
+#include "windows/windows_state.h"
 
 const DesktopLayout desktopLayout = {
     .mainFrameHeight = 170,
@@ -29,10 +30,10 @@ constexpr int qualityDefault = 5;
 void CreatePlatformSettingsGadgets(int window) {
     const ProgramState& s = programState;
     CreateCheckBoxGadget(window, gadgetAutostartCheckBox, 30, 150, 150, 20, s.textStartWithWindows);
-    SetGadgetState(gadgetAutostartCheckBox, NumberValue(s.settingAutostart.Get()) != 0);
+    SetGadgetState(gadgetAutostartCheckBox, NumberValue(windowsState.settingAutostart.Get()) != 0);
     CreateTextGadget(window, gadgetImageQualityLabel, 190, 242, 72, 20, s.textImageQuality + ":");
     CreateSpinGadget(window, gadgetImageQualitySpin, 265, 240, 70, 20, qualityMinimum, qualityMaximum);
-    int64_t step = NumberValue(s.settingImage.Get());
+    int64_t step = NumberValue(windowsState.settingImage.Get());
     SetGadgetState(gadgetImageQualitySpin,
                    step >= qualityMinimum && step <= qualityMaximum ? int(step) : qualityDefault);
 }

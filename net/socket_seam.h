@@ -1,5 +1,6 @@
-// The handful of socket calls that differ between systems, so that the connection layer is shared.
-// Each build links one implementation: socket_posix.cpp here, a Winsock one in the Windows build.
+// The handful of socket calls that differ between systems, so that the connection layer and the
+// address-echo client are shared. Each build links one implementation: socket_linux.cpp here,
+// windows/socket_win.cpp in the Windows build.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +8,10 @@
 // Wide enough for a POSIX descriptor and for a Winsock SOCKET alike.
 using SocketHandle = intptr_t;
 inline constexpr SocketHandle noSocket = -1;
+
+// How many sockets one WaitSockets call is sure to watch in every build (Winsock's select() has a
+// fixed set size; poll() has none).
+inline constexpr size_t watchableSockets = 512;
 
 // A non-blocking IPv4 listening socket on every local address, without address reuse;
 // noSocket when it cannot be created, bound or put into listening state.

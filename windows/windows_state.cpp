@@ -1,0 +1,4 @@
+// The Windows build's own record, beside programState.
+#include "windows/windows_state.h"
+
+WindowsState windowsState;
