@@ -1,3 +1,4 @@
+// ISO-8859-15 to and from UTF-8 and UTF-16, for the toolkit, the settings file and Win32.
 #include "core/latin9.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The Linux side of the core's platform calls: program path, random bytes, SHA-1, files, folders.
 #include "core/platform.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// settings.ini: where it lives, single keys read and written, all of them loaded and saved.
 #include "core/settings.h"
 
 #include "core/constants.h"

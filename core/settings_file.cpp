@@ -1,3 +1,4 @@
+// The INI text of settings.ini as items: parsed from bytes, changed, and written back whole.
 #include "core/settings_file.h"
 
 #include <algorithm>

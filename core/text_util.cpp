@@ -1,3 +1,4 @@
+// Small text helpers shared by every subsystem: number values, trimming, letter case, slashes.
 #include "core/text_util.h"
 
 #include "core/platform.h"

@@ -1,3 +1,4 @@
+// The one event queue both toolkits fill and WaitWindowEvent takes from, timers coalesced.
 #include "desktop/event_queue.h"
 
 #include <deque>

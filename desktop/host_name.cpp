@@ -1,3 +1,4 @@
+// Whether the address field's text may stand as the host of a web address for the browser.
 #include "desktop/host_name.h"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// The Linux program's life on the main thread: start-up, the event loop, shutdown.
 #include "program/startup.h"
 
 #include <signal.h>

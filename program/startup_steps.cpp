@@ -1,3 +1,4 @@
+// The start-up steps both builds take alike: state, paths, network, session id.
 #include "program/startup_steps.h"
 
 #include "core/constants.h"

@@ -1,3 +1,4 @@
+// Choosing and creating the private per-run working directory under the temporary folder.
 #include "program/workdir.h"
 
 #include "core/constants.h"

@@ -1,3 +1,4 @@
+// The Linux working directory's helper file, and its removal with everything in it at the end.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// A login form's value decoded back to the program's ISO-8859-15 text.
 #include "web/form_value.h"
 
 #include "core/latin9.h"

@@ -1,3 +1,4 @@
+// Each address's recent wrong logins, and whether its logins are refused for now.
 #include "web/wrong_logins.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Decoding the bitmap files the capture window saves into RGB pixels, or naming their format.
 #include "windows/bitmap_file.h"
 
 namespace {

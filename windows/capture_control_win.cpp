@@ -40,7 +40,7 @@ void StartCaptureWithServer() { CreateCaptureThread(); }
 // the conversion cannot read stays connected and the server keeps running: the user is told why
 // no picture comes, once.
 void ReportCaptureFailure(MainLoopState&) {
-    ProgramState& s = programState;
+    const ProgramState& s = programState;
     std::string unreadFormat;
     if (TakeUnreadFormat(unreadFormat)) ShowMessageBox(s.textErrorTitle, s.textCaptureFailed + unreadFormat);
     if (windowsState.captureState.load() != -1) return;

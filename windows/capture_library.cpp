@@ -1,3 +1,4 @@
+// Binding the system's video-capture library from the system folder, once at start-up.
 #include "windows/capture_library.h"
 
 #include "core/program_state.h"

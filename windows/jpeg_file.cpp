@@ -1,3 +1,4 @@
+// The captured bitmap as the JPEG file the web server hands out, through libjpeg.
 #include "windows/jpeg_file.h"
 
 #include <csetjmp>

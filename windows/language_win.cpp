@@ -1,3 +1,4 @@
+// The Windows build's interface language: the "language" setting, else the system's.
 #include "windows/language_win.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// The password digest of earlier Windows settings files, still accepted at login.
 #include "windows/legacy_password.h"
 
 #include "core/latin9.h"

@@ -1,3 +1,4 @@
+// The shortcut in the user's Startup folder through which Windows starts the program.
 #include "windows/startup_shortcut.h"
 
 #include <objbase.h>

@@ -1,3 +1,4 @@
+// The program's ISO-8859-15 texts and UTF-8 paths to and from Win32's UTF-16.
 #include "windows/wide_text.h"
 
 #include <windows.h>

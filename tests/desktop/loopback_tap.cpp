@@ -1,3 +1,4 @@
+// Every TCP segment of one loopback port with its time of passage, read from a packet socket.
 #include "tests/desktop/loopback_tap.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// A child that sets up what start-up would, installs the fatal-error handler and then faults.
 #include "tests/fatal/faulting_child.h"
 
 #include <fcntl.h>

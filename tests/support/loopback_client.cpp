@@ -1,3 +1,4 @@
+// Browsers for the tests: TCP clients on loopback from source addresses of their own.
 #include "tests/support/loopback_client.h"
 
 #include <arpa/inet.h>

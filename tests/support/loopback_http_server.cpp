@@ -1,3 +1,4 @@
+// A scripted HTTP stand-in on a loopback address that keeps each request's bytes.
 #include "tests/support/loopback_http_server.h"
 
 #include <arpa/inet.h>

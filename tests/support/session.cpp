@@ -1,3 +1,4 @@
+// A private X session for black-box tests: Xvfb, programs as a user starts them, xdotool.
 #include "tests/support/session.h"
 
 #include <X11/Xlib.h>

@@ -1,3 +1,4 @@
+// A temporary folder for one test, removed with everything in it when the test ends.
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

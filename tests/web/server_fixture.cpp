@@ -1,3 +1,4 @@
+// A running server thread over a prepared program state, stopped as the main loop stops it.
 #include "tests/web/server_fixture.h"
 
 #include <signal.h>

@@ -1,3 +1,4 @@
+// Bitmap files made byte by byte, and JPEG bytes read back with libjpeg.
 #include "tests/windows/jpeg_test_support.h"
 
 #include <csetjmp>
