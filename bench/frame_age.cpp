@@ -4,11 +4,6 @@
 // time from then to the last byte received.
 // Usage: frame-age PORT USER PASSWORD SECONDS AGES-FILE; writes one age in ms a line to AGES-FILE
 // and prints "pictures N unreadable U median-ms M p99-ms P max-ms X".
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,29 +13,14 @@
 #include <thread>
 #include <vector>
 
+#include "bench/lib/loopback_get.h"
 #include "tests/standin/frame_stamp.h"
 
 namespace {
 
 std::string Fetch(int port, const std::string& path) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(uint16_t(port));
-    target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) {
-        std::string request =
-            "GET /" + path + " HTTP/1.1\r\nAccept: image/*\r\nConnection: keep-alive\r\n\r\n";
-        if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size())) {
-            char chunk[65536];
-            pollfd one{fd, POLLIN, 0};
-            for (ssize_t n; poll(&one, 1, 2000) > 0 && (n = recv(fd, chunk, sizeof chunk, 0)) > 0;)
-                answer.append(chunk, size_t(n));
-        }
-    }
-    close(fd);
-    return answer;
+    return LoopbackExchange(
+        port, "GET /" + path + " HTTP/1.1\r\nAccept: image/*\r\nConnection: keep-alive\r\n\r\n");
 }
 
 int Percentile(const std::vector<int>& sorted, double share) {

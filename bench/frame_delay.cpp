@@ -2,11 +2,8 @@
 // inotify tells when each frame is renamed into place, and a client on 127.0.0.1 (logged in by
 // the caller) asks for the picture back to back and notes when each frame first comes back.
 // Usage: frame-delay PORT WORK-DIR SECONDS; prints "frames F served S median-ms M max-ms X".
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/inotify.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench/lib/loopback_get.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -32,24 +31,8 @@ std::string FrameTag(const std::string& picture) {
 }
 
 std::string Fetch(int port, long number) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(uint16_t(port));
-    target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0) {
-        std::string request = "GET /webcam.jpg?" + std::to_string(number) +
-                              " HTTP/1.1\r\nConnection: close\r\n\r\n";
-        if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size())) {
-            char chunk[65536];
-            pollfd one{fd, POLLIN, 0};
-            for (ssize_t n; poll(&one, 1, 2000) > 0 && (n = recv(fd, chunk, sizeof chunk, 0)) > 0;)
-                answer.append(chunk, size_t(n));
-        }
-    }
-    close(fd);
-    return answer;
+    return LoopbackExchange(port, "GET /webcam.jpg?" + std::to_string(number) +
+                                      " HTTP/1.1\r\nConnection: close\r\n\r\n");
 }
 
 }  // namespace

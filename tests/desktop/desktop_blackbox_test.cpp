@@ -123,20 +123,30 @@ TEST(DesktopBlackBox, StartServesLoginAndPictureStopClosesThePortCloseLeavesNoth
     CloseAndExpectCleanEnd(run, main, helper, workDir);
 }
 
-TEST(DesktopBlackBox, PreviewHandsTheSessionAddressToFirefoxAndItLogsTheBrowserIn) {
+// Serving on a free port, the address-echo service answering with a given address and the
+// stand-in firefox first on PATH: where each Preview test begins.
+class DesktopPreview : public testing::Test {
+protected:
     std::unique_ptr<LoopbackHttpServer> echo = OpenEchoService();
-    ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
-    ServeAddress(*echo, "127.0.0.3");
     StandInFirefox firefox;
     int port = FreePort();
-    DesktopRun run(StoredSettings(port));
-    ASSERT_TRUE(run.DisplayReady());
-    run.Start({firefox.Path()});
-    std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
-    ASSERT_FALSE(main.empty()) << run.Output();
-    run.Click(main, startStopX, startStopY);
-    ASSERT_TRUE(WaitUntil([&] { return PortAccepts(port); }, 5000));
+    DesktopRun run{StoredSettings(port)};
+    std::string main;
 
+    void StartServingWithAddress(const std::string& address) {
+        ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
+        ServeAddress(*echo, address);
+        ASSERT_TRUE(run.DisplayReady());
+        run.Start({firefox.Path()});
+        main = run.WaitForWindow(title, mainWidth, mainHeight);
+        ASSERT_FALSE(main.empty()) << run.Output();
+        run.Click(main, startStopX, startStopY);
+        ASSERT_TRUE(WaitUntil([&] { return PortAccepts(port); }, 5000));
+    }
+};
+
+TEST_F(DesktopPreview, HandsTheSessionAddressToFirefoxAndItLogsTheBrowserIn) {
+    ASSERT_NO_FATAL_FAILURE(StartServingWithAddress("127.0.0.3"));
     run.Click(main, previewX, previewY);
     ASSERT_TRUE(WaitUntil([&] { return PathExists(firefox.log); }, 10000));
     std::string address = ReadFileText(firefox.log);
@@ -206,19 +216,8 @@ TEST(DesktopBlackBox, GermanWindowsForTheScreenshots) {
     CloseAndExpectCleanEnd(run, main, -1, "");
 }
 
-TEST(DesktopBlackBox, AnAddressAnswerWithBlanksStartsNoBrowser) {
-    std::unique_ptr<LoopbackHttpServer> echo = OpenEchoService();
-    ASSERT_TRUE(echo->ok()) << "the address-echo port " << echoPort << " stays taken";
-    ServeAddress(*echo, "127.0.0.3 -profile /tmp/p");
-    StandInFirefox firefox;
-    int port = FreePort();
-    DesktopRun run(StoredSettings(port));
-    ASSERT_TRUE(run.DisplayReady());
-    run.Start({firefox.Path()});
-    std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
-    ASSERT_FALSE(main.empty()) << run.Output();
-    run.Click(main, startStopX, startStopY);
-    ASSERT_TRUE(WaitUntil([&] { return PortAccepts(port); }, 5000));
+TEST_F(DesktopPreview, AnAddressAnswerWithBlanksStartsNoBrowser) {
+    ASSERT_NO_FATAL_FAILURE(StartServingWithAddress("127.0.0.3 -profile /tmp/p"));
     run.Click(main, previewX, previewY);
     ASSERT_TRUE(WaitUntil([&] { return echo->Requests().size() == 1; }, 10000));
     EXPECT_FALSE(WaitUntil([&] { return PathExists(firefox.log); }, 2000)) << ReadFileText(firefox.log);
