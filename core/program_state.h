@@ -56,11 +56,6 @@ struct ProgramState {
     std::string textDevice;
     std::string textCancel;
     // Windows build only.
-    std::string textFunctionPrefix;
-    std::string textNotFoundSuffix;
-    std::string textDeviceFailed;
-    std::string textImageQuality;
-    std::string textStartWithWindows;
 
     // Loaded settings: replaced by the main thread, read by the server and capture threads.
     SharedText settingUsername;

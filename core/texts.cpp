@@ -36,11 +36,6 @@ struct Texts {
     const char* device;
     const char* cancel;
     const char* languageName;
-    const char* functionPrefix;
-    const char* notFoundSuffix;
-    const char* deviceFailed;
-    const char* imageQuality;
-    const char* startWithWindows;
 };
 
 const Texts german = {
@@ -71,11 +66,6 @@ const Texts german = {
     "Ger\xE4t",
     "Abbrechen",
     languageNameGerman,
-    "Die Funktion ",
-    " wurde nicht gefunden.",
-    "Konnte keine Verbindung mit dem Ger\xE4t herstellen.",
-    "Bildqualit\xE4t",
-    "Mit Windows starten",
 };
 
 const Texts english = {
@@ -106,11 +96,6 @@ const Texts english = {
     "Device",
     "Cancel",
     languageNameEnglish,
-    "Function ",
-    " not found.",
-    "Can not connect to the capture device.",
-    "Image quality",
-    "Start with windows",
 };
 
 }  // namespace
@@ -144,9 +129,5 @@ void ApplyLanguage(const std::string& key) {
     s.textDevice = t.device;
     s.textCancel = t.cancel;
     s.languageName = t.languageName;
-    s.textFunctionPrefix = t.functionPrefix;
-    s.textNotFoundSuffix = t.notFoundSuffix;
-    s.textDeviceFailed = t.deviceFailed;
-    s.textImageQuality = t.imageQuality;
-    s.textStartWithWindows = t.startWithWindows;
+    ApplyPlatformTexts(&t == &german);
 }

@@ -47,5 +47,5 @@ void ReportCaptureFailure(MainLoopState&) {
     ShowServerStatus(false);
     StopServer();
     windowsState.captureState.store(0);
-    ShowMessageBox(s.textErrorTitle, s.textDeviceFailed);
+    ShowMessageBox(s.textErrorTitle, windowsState.textDeviceFailed);
 }

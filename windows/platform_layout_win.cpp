@@ -1,6 +1,5 @@
 // The Windows build's measures of the main window and the settings dialog, with its two gadgets
 // of its own there: start with Windows (the Startup shortcut) and the JPEG quality step.
-#include "core/program_state.h"
 #include "core/text_util.h"
 #include "desktop/gadgets.h"
 #include "desktop/platform_layout.h"
@@ -28,12 +27,12 @@ constexpr int qualityDefault = 5;
 }  // namespace
 
 void CreatePlatformSettingsGadgets(int window) {
-    const ProgramState& s = programState;
-    CreateCheckBoxGadget(window, gadgetAutostartCheckBox, 30, 150, 150, 20, s.textStartWithWindows);
-    SetGadgetState(gadgetAutostartCheckBox, NumberValue(windowsState.settingAutostart.Get()) != 0);
-    CreateTextGadget(window, gadgetImageQualityLabel, 190, 242, 72, 20, s.textImageQuality + ":");
+    const WindowsState& w = windowsState;
+    CreateCheckBoxGadget(window, gadgetAutostartCheckBox, 30, 150, 150, 20, w.textStartWithWindows);
+    SetGadgetState(gadgetAutostartCheckBox, NumberValue(w.settingAutostart.Get()) != 0);
+    CreateTextGadget(window, gadgetImageQualityLabel, 190, 242, 72, 20, w.textImageQuality + ":");
     CreateSpinGadget(window, gadgetImageQualitySpin, 265, 240, 70, 20, qualityMinimum, qualityMaximum);
-    int64_t step = NumberValue(windowsState.settingImage.Get());
+    int64_t step = NumberValue(w.settingImage.Get());
     SetGadgetState(gadgetImageQualitySpin,
                    step >= qualityMinimum && step <= qualityMaximum ? int(step) : qualityDefault);
 }

@@ -12,6 +12,12 @@ struct WindowsState {
     SharedText settingImage;
     // 1 while the capture device delivers, -1 when it could not be connected.
     std::atomic<int32_t> captureState{0};
+    // The texts only this build shows, set with the shared ones.
+    std::string textFunctionPrefix;
+    std::string textNotFoundSuffix;
+    std::string textDeviceFailed;
+    std::string textImageQuality;
+    std::string textStartWithWindows;
 };
 
 extern WindowsState windowsState;

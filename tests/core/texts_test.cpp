@@ -28,7 +28,6 @@ TEST(ApplyLanguage, GermanTextsAreIso885915) {
     EXPECT_EQ(s.textSettings, " Einstellungen");
     EXPECT_EQ(s.textStartHidden, "Versteckt starten");
     EXPECT_EQ(s.textActivateServer, "Server starten");
-    EXPECT_EQ(s.textImageQuality, "Bildqualit\xE4t");
     EXPECT_EQ(s.textSettingsNotSaved, "Die Einstellungen k\xF6nnen nicht gespeichert werden.");
     EXPECT_EQ(ReplaceAll(s.textServerFailed, "x", "8080"),
               "Der Server auf Port 8080 konnte nicht erstellt werden.");

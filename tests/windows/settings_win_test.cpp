@@ -91,14 +91,16 @@ TEST_F(WindowsSettings, UncheckedAutostartAndPlaceholderPassword) {
 
 TEST(WindowsTexts, GermanAutoStartCaptionAndWindowsOnlyTexts) {
     ApplyLanguage("deutsch");
-    const ProgramState& s = programState;
-    EXPECT_EQ(s.textActivateServer, "Server automatisch starten");
+    const ProgramState& shared = programState;
+    const WindowsState& s = windowsState;
+    EXPECT_EQ(shared.textActivateServer, "Server automatisch starten");
     EXPECT_EQ(s.textDeviceFailed, "Konnte keine Verbindung mit dem Ger\xE4t herstellen.");
+    EXPECT_EQ(s.textImageQuality, "Bildqualit\xE4t");
     EXPECT_EQ(s.textStartWithWindows, "Mit Windows starten");
     EXPECT_EQ(s.textFunctionPrefix, "Die Funktion ");
     EXPECT_EQ(s.textNotFoundSuffix, " wurde nicht gefunden.");
     ApplyLanguage("english");
-    EXPECT_EQ(s.textActivateServer, "Activate server");
+    EXPECT_EQ(shared.textActivateServer, "Activate server");
     EXPECT_EQ(s.textDeviceFailed, "Can not connect to the capture device.");
     EXPECT_EQ(s.textImageQuality, "Image quality");
     EXPECT_EQ(s.textStartWithWindows, "Start with windows");

@@ -1,0 +1,4 @@
+// The Linux build shows no texts beyond the shared ones.
+#include "core/texts.h"
+
+void ApplyPlatformTexts(bool) {}
