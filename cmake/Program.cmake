@@ -4,8 +4,9 @@ function(lumora_add_program name helper url)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   set(blob ${CMAKE_CURRENT_BINARY_DIR}/${name}_helper_image.cpp)
   lumora_embed(${blob} ${helper} helperImage DEPENDS ${ARG_DEPENDS})
-  add_executable(${name} ${PROJECT_SOURCE_DIR}/program/main_linux.cpp ${PROJECT_SOURCE_DIR}/program/service_url.cpp
+  add_executable(${name} ${PROJECT_SOURCE_DIR}/program/main_linux.cpp ${PROJECT_SOURCE_DIR}/program/build_values.cpp
                  ${blob})
-  target_compile_definitions(${name} PRIVATE LUMORA_SERVICE_URL_VALUE="${url}")
+  target_compile_definitions(${name} PRIVATE LUMORA_SERVICE_URL_VALUE="${url}"
+                             LUMORA_INSTALLED_FOLDER_VALUE="${CMAKE_INSTALL_FULL_BINDIR}/")
   target_link_libraries(${name} PRIVATE lumora_program)
 endfunction()

@@ -33,5 +33,3 @@ inline constexpr const char* workDirPrefix = "lmr";
 inline constexpr const char* defaultFontName = "Verdana";
 inline constexpr int defaultFontSize = 7;
 inline constexpr std::size_t bufferSize = 204800;
-// Base URL of the public-address echo service; set by the build (LUMORA_SERVICE_URL).
-extern const char* const serviceUrl;

@@ -84,9 +84,13 @@ bool SaveSettings(const SettingsInput& input) {
     return true;
 }
 
-std::string ChooseSettingsPath(const std::string& programFolder) {
+std::string ChooseSettingsPath(const std::string& programFolder, const std::string& installedFolder) {
     std::string beside = programFolder + settingsFileName;
-    if (FileExists(beside) || FolderTakesNewFiles(programFolder)) return beside;
+    if (FileExists(beside)) return beside;
+    // One start of an installed copy by the superuser would otherwise leave a file there that
+    // every user then reads, and nobody else may save.
+    bool installed = !installedFolder.empty() && programFolder == installedFolder;
+    if (!installed && FolderTakesNewFiles(programFolder)) return beside;
     std::string own = UserSettingsFolder();
     return own.empty() ? beside : own + settingsFileName;
 }

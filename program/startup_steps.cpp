@@ -6,6 +6,7 @@
 #include "core/program_state.h"
 #include "core/settings.h"
 #include "core/text_util.h"
+#include "program/build_values.h"
 
 namespace {
 
@@ -25,7 +26,8 @@ void PrepareProgramState(int& argc, char**& argv, const DesktopStartUp& desktop)
 
     s.programPath = ReadProgramPath();
     if (s.programPath.empty() && argc > 0) s.programPath = argv[0];
-    s.settingsPath = ChooseSettingsPath(AddTrailingSlash(DirectoryPart(s.programPath)));
+    s.settingsPath = ChooseSettingsPath(AddTrailingSlash(DirectoryPart(s.programPath)),
+                                         installedProgramFolder);
     s.serviceBaseUrl = serviceUrl;
 
     s.responseBuffer.assign(bufferSize, 0);

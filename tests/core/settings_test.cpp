@@ -255,6 +255,13 @@ TEST_F(SettingsTest, SettingsLiveBesideTheProgramOrInTheUsersOwnFolder) {
     unlink((program + "settings.ini").c_str());
     chmod(program.c_str(), 0777);
     EXPECT_EQ(choose(nullptr), program + "settings.ini") << "a folder the user may write";
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    EXPECT_EQ(ChooseSettingsPath(program, program), home + "/lumora/settings.ini")
+        << "the folder a package installs into, even for the superuser";
+    WriteFileText(program + "settings.ini", "");
+    EXPECT_EQ(ChooseSettingsPath(program, program), program + "settings.ini");
+    unlink((program + "settings.ini").c_str());
+    unsetenv("XDG_CONFIG_HOME");
 
     // The first save makes the user's folders, private to them.
     programState.settingsPath = home + "/a/b/lumora/settings.ini";
