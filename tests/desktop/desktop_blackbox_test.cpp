@@ -283,9 +283,11 @@ TEST(DesktopBlackBox, TerminationSignalsEndTheProgramAsClosingTheWindowDoes) {
 }
 
 TEST(DesktopBlackBox, WithoutADisplayItSaysSoAndEndsWithStatusOneLeavingNothingInTmp) {
-    // A /tmp of its own, so that what other programs keep there does not count.
+    // A /tmp of its own, so that what other programs keep there does not count. The program is
+    // opened first and run through its descriptor, since a build folder may itself lie in /tmp.
     std::string script =
-        "mount -t tmpfs lumora-test /tmp || exit 99; env -u DISPLAY \"$1\" 2>/tmp/error; status=$?; "
+        "exec 3<\"$1\"; mount -t tmpfs lumora-test /tmp || exit 99; "
+        "env -u DISPLAY /proc/self/fd/3 2>/tmp/error; status=$?; "
         "cat /tmp/error; rm /tmp/error; ls -A /tmp; echo \"status $status\"";
     int status = -1;
     std::string output = RunCommand({"unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh",
