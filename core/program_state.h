@@ -55,7 +55,6 @@ struct ProgramState {
     std::string textLanguage;
     std::string textDevice;
     std::string textCancel;
-    // Windows build only.
 
     // Loaded settings: replaced by the main thread, read by the server and capture threads.
     SharedText settingUsername;

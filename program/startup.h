@@ -1,8 +1,8 @@
 // The program's life on the main thread: start-up, the hand-over to the event loop, shutdown.
 #pragma once
 
-// The desktop's share of start-up, handed in by the program entry so that the core stays free of
-// the toolkit; a step left empty is skipped (the core tests start up without a toolkit).
+// The desktop's share of start-up, handed in by the program entry; a step left empty is skipped,
+// so that tests start up without a toolkit.
 struct DesktopStartUp {
     // Starts the toolkit, which may take its own options out of the command line.
     bool (*startToolkit)(int& argc, char**& argv) = nullptr;
