@@ -4,18 +4,16 @@
 // USERNAME and PASSWORD are UTF-8, as the settings dialog takes them from the screen.
 #include <signal.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
-#include <thread>
 
 #include "core/constants.h"
 #include "core/latin9.h"
 #include "core/platform.h"
 #include "core/program_state.h"
-#include "web/server_thread.h"
+#include "tests/web/server_steps.h"
 
 namespace {
 
@@ -28,26 +26,6 @@ void PrepareState(char** argv) {
     s.sessionId = argv[5];
     s.ioBuffer.assign(bufferSize, 0);
     s.responseBuffer.assign(bufferSize, 0);
-}
-
-bool StartServer() {
-    CreateServerThread();
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (programState.serverState == serverIdle && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    bool created = programState.serverState == serverCreated;
-    programState.serverState = serverIdle;
-    return created;
-}
-
-void StopServer() {
-    RequestServerStop();
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
-    while (ServerThreadAlive() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (ServerThreadAlive()) EndServerThread();
-    programState.serverState = serverIdle;
-    programState.loggedInClients.clear();
 }
 
 // Until SIGTERM or SIGINT, or at most maxSeconds, so that a forgotten server ends by itself.
@@ -77,13 +55,13 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     PrepareState(argv);
-    if (!StartServer()) {
+    if (StartServerAndWait() != serverCreated) {
         std::printf("failed\n");
         return 1;
     }
     std::printf("ready\n");
     std::fflush(stdout);
     WaitForStopSignal(argc > 6 ? std::atol(argv[6]) : 600);
-    StopServer();
+    StopServerAsTheMainLoopDoes();
     return 0;
 }

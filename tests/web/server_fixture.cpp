@@ -3,21 +3,13 @@
 
 #include <signal.h>
 
-#include <chrono>
-#include <thread>
-
 #include "core/constants.h"
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "tests/support/loopback_client.h"
+#include "tests/web/server_steps.h"
 #include "web/monotonic_clock.h"
 #include "web/server_thread.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-}  // namespace
 
 void RunningServer::SetUp() {
     // The program ignores SIGPIPE at start-up; here it keeps its default, so that a send that
@@ -50,33 +42,17 @@ void RunningServer::TearDown() {
 
 bool RunningServer::StartWithPort(const std::string& portText) {
     programState.settingPort.Set(portText);
-    CreateServerThread();
-    auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (programState.serverState == serverIdle && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    int32_t state = programState.serverState;
-    programState.serverState = serverIdle;
+    int32_t state = StartServerAndWait();
     EXPECT_NE(state, serverIdle) << "the server thread did not answer";
     return state == serverCreated;
 }
 
-void RunningServer::Stop() {
-    RequestServerStop();
-    auto deadline = Clock::now() + std::chrono::milliseconds(1000);
-    while (ServerThreadAlive() && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (ServerThreadAlive()) EndServerThread();
-    programState.serverState = serverIdle;
-    programState.loggedInClients.clear();
-}
+void RunningServer::Stop() { StopServerAsTheMainLoopDoes(); }
 
 std::string RunningServer::Fetch(const std::string& source, const std::string& path) {
     return ::Fetch(source, port, path);
 }
 
 bool RunningServer::UserCountBecomes(int32_t value, int timeoutMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (programState.userCount != value && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return programState.userCount == value;
+    return WaitUntil([value] { return programState.userCount == value; }, timeoutMs);
 }
