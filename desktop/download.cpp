@@ -9,6 +9,7 @@
 
 #include "desktop/answer_parse.h"
 #include "desktop/download_platform.h"
+#include "desktop/host_lookup.h"
 
 namespace {
 
@@ -175,7 +176,10 @@ bool DownloadToFile(const std::string& address, const std::string& filePath) {
     Deadline deadline(wholeLimit);
     DownloadAddress parts;
     if (!SplitDownloadAddress(address, parts)) return false;
-    SocketHandle socket = ConnectSocket(parts.host, parts.port, deadline.Left());
+    uint32_t peer = 0;
+    if (!ResolveHost(parts.host, peer, deadline.Left())) return false;
+    // Only what the lookup left: the whole check keeps its one limit.
+    SocketHandle socket = ConnectSocket(peer, parts.port, deadline.Left());
     if (socket == noSocket) return false;
     SocketGuard guard(socket);
     if (!SendWhole(socket, FormatDownloadRequest(parts), deadline)) return false;

@@ -1,5 +1,7 @@
-// What the HTTP download needs beyond the web server's socket seam: opening a connection to a
-// host, and the answer file. One implementation per platform (download_linux.cpp here, windows/download_win.cpp).
+// What the HTTP download needs beyond the web server's socket seam: the system's name lookup,
+// opening a connection, and the answer file. One implementation per platform (download_linux.cpp
+// here, windows/download_win.cpp); the time limits are the shared code's (host_lookup.cpp,
+// download.cpp).
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -7,9 +9,16 @@
 
 #include "net/socket_seam.h"
 
-// Resolves the host (IPv4) and connects, both within the time limit; the socket is then
-// non-blocking. noSocket when the host is unknown or no connection is made in time.
-SocketHandle ConnectSocket(const std::string& host, uint16_t port, int limitMilliseconds);
+// IPv4 addresses here are in host byte order.
+// A dotted address; false at once for anything else.
+bool ParseIPv4(const std::string& text, uint32_t& address);
+// The system's lookup of a host name, as long as it takes: it cannot be cut short, so it is only
+// ever called on a thread of its own (host_lookup.cpp). False when the name has no IPv4 address.
+bool LookUpIPv4(const std::string& host, uint32_t& address);
+
+// Connects within the time limit; the socket is then non-blocking. noSocket when no connection is
+// made in time.
+SocketHandle ConnectSocket(uint32_t address, uint16_t port, int limitMilliseconds);
 
 // Files named by the program's single-byte texts: created (or emptied) for writing, opened for
 // reading, deleted.

@@ -19,15 +19,15 @@ bool captureCreatedByPress = false;
 
 }  // namespace
 
-// The pause follows the server, whatever came before: a press that failed to start it must not
-// leave the flag the other way round for the next one.
+// The pause follows the server, whatever came before, for a thread this press creates as for one
+// that runs already: a press that failed to start the server must not leave a capture thread
+// released without one, nor a stale pause hold back the thread of a server that runs.
 void PaceCaptureAfterPress(MainLoopState& loop) {
     // After a press the server thread lives only when the press started it successfully.
     bool serving = ServerThreadAlive();
+    loop.capturePaused = serving ? 0 : 1;
     if (serving) captureCreatedByPress = false;
-    if (CaptureThreadAlive()) {
-        loop.capturePaused = serving ? 0 : 1;
-    } else if (!captureCreatedByPress) {
+    if (!CaptureThreadAlive() && !captureCreatedByPress) {
         CreateCaptureThread();
         captureCreatedByPress = true;
     }

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "capturectl/capture_thread.h"
+#include "core/fault_stack.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
 #include "windows/capture_library.h"
@@ -103,6 +104,7 @@ void WaitForFrameRelease() {
 }
 
 void RunCaptureThread() {
+    ThreadFaultStack faultStack;
     CaptureThread(0);
     threadAlive.store(false);
 }

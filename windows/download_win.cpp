@@ -1,4 +1,5 @@
-// Connecting and the answer file of the HTTP download with Windows Sockets and wide file names.
+// The system's name lookup, connecting and the answer file of the HTTP download with Windows
+// Sockets and wide file names.
 // Files opened here are not inherited by programs the launcher starts later.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -10,18 +11,6 @@
 #include "windows/wide_text.h"
 
 namespace {
-
-bool ResolveIPv4(const std::string& host, in_addr& address) {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = 0;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return true;
-}
 
 // A connection under way is finished when the socket becomes writable; a refusal shows in the
 // failure set.
@@ -41,12 +30,29 @@ bool FinishConnect(SOCKET socket, int limitMilliseconds) {
 
 }  // namespace
 
-SocketHandle ConnectSocket(const std::string& host, uint16_t port, int limitMilliseconds) {
+bool ParseIPv4(const std::string& text, uint32_t& address) {
+    in_addr parsed{};
+    if (inet_pton(AF_INET, text.c_str(), &parsed) != 1) return false;
+    address = ntohl(parsed.s_addr);
+    return true;
+}
+
+bool LookUpIPv4(const std::string& host, uint32_t& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
+    address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(found);
+    return true;
+}
+
+SocketHandle ConnectSocket(uint32_t address, uint16_t port, int limitMilliseconds) {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
-    if (!ResolveIPv4(host, peer.sin_addr)) return noSocket;
-
+    peer.sin_addr.s_addr = htonl(address);
     SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (socket == INVALID_SOCKET) return noSocket;
     SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);

@@ -334,6 +334,9 @@ def first_start_and_serving(run):
     check("one capture window, connected once across Stop and Start, never disconnected",
           capture_calls(log, "create") == [""] and capture_calls(log, "connect") == ["0"]
           and not capture_calls(log, "disconnect"), capture_calls(log)[:8])
+    # fault_stack_win.cpp reserves 64 KiB; a thread procedure without it keeps Windows' default.
+    check("the capture thread keeps room for the fatal-error handler",
+          capture_calls(log, "guarantee") == ["65536"], capture_calls(log, "guarantee"))
 
 
 def planted_library_and_quick_frames(run):

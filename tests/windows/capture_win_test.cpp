@@ -1,6 +1,7 @@
 // The Windows capture side under Wine, where the capture window can never connect a driver: the
 // thread reports the failure and ends, a Start/Stop press makes a new capture thread only after a
-// successful server start, and the report stops the server before anything is shown.
+// successful server start and leaves it paused exactly while no server runs, and the report stops
+// the server before anything is shown.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -73,7 +74,10 @@ TEST_F(WindowsCapture, DeviceThatCannotConnectIsReportedAndTheThreadEnds) {
 
 TEST_F(WindowsCapture, PressMakesAnotherCaptureThreadOnlyAfterAServerStart) {
     MainLoopState loop;
+    // A Start that did not start the server still makes the first capture thread: held, since no
+    // server runs.
     PaceCaptureAfterPress(loop);
+    EXPECT_EQ(loop.capturePaused, 1) << "a thread made while no server runs is released";
     ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
     EXPECT_EQ(windowsState.captureState.exchange(0), -1);
 
@@ -82,7 +86,7 @@ TEST_F(WindowsCapture, PressMakesAnotherCaptureThreadOnlyAfterAServerStart) {
     EXPECT_FALSE(CaptureThreadAlive());
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_EQ(windowsState.captureState.load(), 0);
-    EXPECT_EQ(loop.capturePaused, 0);
+    EXPECT_EQ(loop.capturePaused, 1);
 
     uint16_t port = uint16_t(24000 + GetCurrentProcessId() % 5000);
     programState.settingPort.Set(std::to_string(port));
@@ -90,6 +94,21 @@ TEST_F(WindowsCapture, PressMakesAnotherCaptureThreadOnlyAfterAServerStart) {
     PaceCaptureAfterPress(loop);
     ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
     EXPECT_EQ(windowsState.captureState.load(), -1);
+}
+
+// A pause left over from a Stop, or from a Start that failed, never holds back the capture thread a
+// successful Start makes.
+TEST_F(WindowsCapture, ThreadMadeForARunningServerIsReleasedWhateverTheFlagWas) {
+    MainLoopState loop;
+    loop.capturePaused = 1;
+    uint16_t port = uint16_t(24000 + (GetCurrentProcessId() + 3333) % 5000);
+    programState.settingPort.Set(std::to_string(port));
+    ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
+    ASSERT_TRUE(StartServer());
+    PaceCaptureAfterPress(loop);
+    EXPECT_EQ(loop.capturePaused, 0) << "the window says Active while the capture waits";
+    ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
+    EXPECT_EQ(windowsState.captureState.exchange(0), -1) << "the press made a capture thread";
 }
 
 TEST_F(WindowsCapture, ReportStopsTheServerBeforeTheMessage) {

@@ -2,7 +2,8 @@
 // and put into the Wine prefix's system folder, it gives the program a capture device that
 // connects at index 0 (and only there) and saves each grabbed frame as a 24-bit bitmap whose
 // colour changes per grab. Environment: LUMORA_CAPTURE_LOG names a file that gets one line per
-// call ("attach PATH", "create", "connect N", "disconnect", "grab MS", "save"); with
+// call ("attach PATH", "create", "connect N" followed by "guarantee BYTES", the stack the connecting
+// thread keeps for its exception filter, "disconnect", "grab MS", "save"); with
 // LUMORA_CAPTURE_STALL = "grab N" or "save N" the N-th such call hangs for a minute (a save after
 // writing its file); LUMORA_CAPTURE_BITS = "4" marks the frames as 4 bits per pixel.
 #include <windows.h>
@@ -74,9 +75,14 @@ bool SaveFrame(const wchar_t* path) {
 
 LRESULT CALLBACK CaptureWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case captureDriverConnect:
+    case captureDriverConnect: {
         Record("connect " + std::to_string(wParam));
+        // Asking with 0 changes nothing and tells what the calling thread keeps for its
+        // exception filter: the capture thread's room for the fatal-error handler.
+        ULONG guarantee = 0;
+        if (SetThreadStackGuarantee(&guarantee)) Record("guarantee " + std::to_string(guarantee));
         return wParam == 0 ? TRUE : FALSE;
+    }
     case captureDriverDisconnect:
         Record("disconnect");
         return TRUE;
