@@ -12,6 +12,7 @@
 #include "capturectl/process_runner.h"
 #include "core/constants.h"
 #include "core/fault_stack.h"
+#include "core/platform.h"
 #include "core/program_state.h"
 
 namespace {
@@ -22,6 +23,7 @@ std::atomic<bool> captureThreadAlive{false};
 
 void* RunCaptureThread(void*) {
     ThreadFaultStack faultStack;
+    NameThisThread(captureThreadName);
     CaptureThread(0);
     captureThreadAlive.store(false, std::memory_order_release);
     return nullptr;

@@ -2,6 +2,9 @@
 // check per frame-timer tick, until it ends; then leaves the reason for the main loop.
 #pragma once
 
+// What the system's process tools call the thread on Linux.
+inline constexpr const char* captureThreadName = "lumora-capture";
+
 // The thread procedure; the parameter is not used. Publishes the end by a release store of -1
 // into programState.helperProcess after writing programState.captureError.
 void CaptureThread(int parameter);

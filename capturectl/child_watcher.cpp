@@ -15,6 +15,7 @@
 
 #include "capturectl/process_runner.h"
 #include "core/fault_stack.h"
+#include "core/platform.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void DrainUntilEnd(ProcessRecord& record, int pidFd) {
 
 void* WatchChild(void* argument) {
     ThreadFaultStack faultStack;
+    NameThisThread(watcherThreadName);
     auto* owned = static_cast<std::shared_ptr<ProcessRecord>*>(argument);
     std::shared_ptr<ProcessRecord> record = std::move(*owned);
     delete owned;

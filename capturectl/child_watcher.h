@@ -9,6 +9,9 @@
 
 #include "capturectl/process_record.h"
 
+// What the system's process tools call a watcher thread.
+inline constexpr const char* watcherThreadName = "lumora-watcher";
+
 // Starts the detached watcher; false when no thread could be made.
 bool StartWatcher(const std::shared_ptr<ProcessRecord>& record);
 

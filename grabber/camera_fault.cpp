@@ -44,7 +44,7 @@ std::string DescribeOpenFailure(int index) {
     const std::string fixed = "No camera with index " + std::to_string(index) +
                               " could be opened (failed check: capture != ((void *)0))";
     // A negative index lets OpenCV take the first camera it finds: no one node to ask.
-    if (index < 0) return fixed;
+    if (index < 0) return fixed + ": check that a camera is connected and free, and press Start.";
     std::string node = NodeOf(index);
     int device = open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (device < 0) {
@@ -52,6 +52,9 @@ std::string DescribeOpenFailure(int index) {
             return "No permission to use the camera " + node +
                    ": add your user to the group video, log in again and press Start.";
         if (errno == EBUSY) return InUse(node);
+        if (errno == ENOENT || errno == ENODEV || errno == ENXIO)
+            return fixed + ": no camera is connected as " + node +
+                   "; connect it, or choose another camera in the settings, and press Start.";
         return fixed;
     }
     bool busy = HeldByAnotherProgram(device);

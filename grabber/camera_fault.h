@@ -3,8 +3,9 @@
 #pragma once
 #include <string>
 
-// The one diagnostic line for a camera that OpenCV could not open: busy, no permission, or
-// (also for everything else) the line that names the failed check.
+// The one diagnostic line for a camera that OpenCV could not open, with what to do: busy and no
+// permission have lines of their own; no such device, and a negative index (no one device to
+// ask), add it to the line that names the failed check, which any other failure gets bare.
 std::string DescribeOpenFailure(int index);
 
 // The diagnostic line for a camera that stopped delivering frames while it ran.

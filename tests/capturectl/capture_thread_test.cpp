@@ -145,6 +145,22 @@ TEST_F(CaptureThreadTest, OneThreadAndOneHelperAtATimeAndANewOneAfterTheEnd) {
     EXPECT_EQ(ReadFileText(workDir + "started.txt"), once + once);
 }
 
+// An earlier helper that ended while no server ran left its end unreported: the main loop must
+// not take it for the new thread's end.
+TEST_F(CaptureThreadTest, NewThreadBeginsWithoutTheUnreportedEndOfAnEarlierHelper) {
+    InstallHelper(standinHelper);
+    WriteFileText(workDir + "stay", "");
+    programState.helperProcess.store(-1, std::memory_order_release);
+    programState.captureError = "an earlier helper's failure";
+    CreateCaptureThread();
+    EXPECT_NE(programState.helperProcess.load(std::memory_order_acquire), -1);
+    EXPECT_EQ(programState.captureError, "");
+    ASSERT_TRUE(WaitUntil([] { return programState.helperProcess.load(std::memory_order_acquire) > 0; }));
+    EXPECT_EQ(programState.captureError, "");
+    std::filesystem::remove(workDir + "stay");
+    EXPECT_TRUE(TickUntil(Ended));
+}
+
 TEST_F(CaptureThreadTest, WaitingThreadLeavesFramesComingAndShutdownKillsTheHelper) {
     InstallHelper(fakeCamera);
     CreateCaptureThread();

@@ -133,6 +133,15 @@ TEST(ProcessDirectory, RelativeProgramPathStillNamesOurFileInAnotherDirectory) {
     CloseProcess(handle);
 }
 
+TEST(ProcessArguments, SeparateArgumentsReachTheChildUnsplit) {
+    int32_t handle = RunProgram(child, {"args", "1.2.3.4 -profile /tmp/p", "\"q\""}, "", keepAll);
+    ASSERT_GT(handle, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessRunning(handle); }));
+    EXPECT_EQ(RemainingLines(handle),
+              (std::vector<std::string>{"[" + child + "]", "[args]", "[1.2.3.4 -profile /tmp/p]", "[\"q\"]"}));
+    CloseProcess(handle);
+}
+
 TEST(ProcessDirectory, EmptyDirectoryKeepsOurs) {
     int32_t handle = RunProcess(child, "cwd", "", keepAll);
     ASSERT_GT(handle, 0);

@@ -27,7 +27,9 @@ constexpr int dialogWidth = 370, dialogHeight = 290;
 // Middles of the gadgets the tests press, from the windows' layouts.
 constexpr int startStopX = 280, startStopY = 27;
 constexpr int settingsX = 280, settingsY = 52;
+constexpr int ipCheckX = 280, ipCheckY = 77;
 constexpr int previewX = 280, previewY = 102;
+constexpr int addressX = 140, addressY = 123;
 constexpr int usernameX = 215, usernameY = 48;
 constexpr int passwordX = 215, passwordY = 78;
 constexpr int okX = 130, okY = 270;
@@ -218,9 +220,14 @@ TEST(DesktopBlackBox, GermanWindowsForTheScreenshots) {
 
 TEST_F(DesktopPreview, AnAddressAnswerWithBlanksStartsNoBrowser) {
     ASSERT_NO_FATAL_FAILURE(StartServingWithAddress("127.0.0.3 -profile /tmp/p"));
+    // The answer is in the field, so that Preview refuses it rather than a failed check's "-".
+    run.Click(main, ipCheckX, ipCheckY);
+    ASSERT_TRUE(WaitUntil([&] { return run.FieldText(main, addressX, addressY) == "127.0.0.3 -profile /tmp/p"; },
+                          10000))
+        << run.FieldText(main, addressX, addressY);
     run.Click(main, previewX, previewY);
-    ASSERT_TRUE(WaitUntil([&] { return echo->Requests().size() == 1; }, 10000));
     EXPECT_FALSE(WaitUntil([&] { return PathExists(firefox.log); }, 2000)) << ReadFileText(firefox.log);
+    EXPECT_EQ(echo->Requests().size(), 1u) << "Preview asked again: the field had lost the answer";
     CloseAndExpectCleanEnd(run, main, run.HelperPid(), run.WorkDir());
 }
 

@@ -349,6 +349,13 @@ TEST_F(EventLoopTest, WebSiteLinkOpensTheServiceAddress) {
     Press(gadgetWebLink);
     ASSERT_TRUE(RunLoopUntil([&] { return PathExists(log); }, 5000));
     EXPECT_EQ(ReadFileText(log), "http://127.0.0.1:9\n");
+
+    // One argument whatever it holds: a blank in it must not become a browser option.
+    unlink(log.c_str());
+    programState.serviceBaseUrl = "http://127.0.0.1:9/a b -profile /tmp/p";
+    Press(gadgetWebLink);
+    ASSERT_TRUE(RunLoopUntil([&] { return PathExists(log); }, 5000));
+    EXPECT_EQ(ReadFileText(log), "http://127.0.0.1:9/a b -profile /tmp/p\n");
 }
 
 TEST_F(EventLoopTest, WithoutNetworkEveryNetworkActionOnlyGivesTheMessage) {

@@ -1,16 +1,22 @@
 // The fatal path of the whole program, black-box: the stand-in program is installed with a
 // settings.ini that starts the server, runs on a display of the test's own, and its server thread
-// gets SIGSEGV (by thread id) while the stand-in camera writes frames. The message box comes, OK
-// ends the program with status 1, and neither the helper nor the working directory is left; when
-// the display goes away, the same end comes within a bounded time.
+// gets SIGSEGV (by thread id) while the stand-in camera writes frames, or one of its threads runs
+// out of stack. The message box comes, OK ends the program with status 1, and neither the helper
+// nor the working directory is left; when the display goes away, the same end comes within a
+// bounded time.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/user.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 
+#include "capturectl/capture_thread.h"
+#include "capturectl/child_watcher.h"
 #include "core/platform.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/session.h"
@@ -22,6 +28,30 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Leaves the thread (of a child of the test) as a recursion that ran its stack full leaves it: its
+// stack pointer points where no memory can be (below the lowest address the system maps), so its
+// next push or return faults, and the fault's frame fits on no stack but an alternate signal
+// stack. A system call it waits in ends with EINTR instead of starting again, so that the
+// thread returns to its code at once.
+bool FillStack(pid_t thread) {
+    if (ptrace(PTRACE_SEIZE, thread, nullptr, nullptr) != 0) return false;
+    int status = 0;
+    user_regs_struct registers{};
+    bool done = ptrace(PTRACE_INTERRUPT, thread, nullptr, nullptr) == 0 &&
+                waitpid(thread, &status, __WALL) == thread &&
+                ptrace(PTRACE_GETREGS, thread, nullptr, &registers) == 0;
+    if (done) {
+        registers.rsp = 0x800;
+        const long restartFirst = -516, restartLast = -512;  // ERESTART_RESTARTBLOCK ... ERESTARTSYS
+        long result = long(registers.rax);
+        if (long(registers.orig_rax) >= 0 && result >= restartFirst && result <= restartLast)
+            registers.rax = uint64_t(-EINTR);
+        done = ptrace(PTRACE_SETREGS, thread, nullptr, &registers) == 0;
+    }
+    ptrace(PTRACE_DETACH, thread, nullptr, nullptr);
+    return done;
 }
 
 class FatalProgram : public testing::Test {
@@ -66,27 +96,57 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(helper); }, 3000)) << "the camera still runs";
         EXPECT_FALSE(PathExists(workDir)) << workDir;
     }
+
+    // After a fault: the box with its text, the helper kept until OK, then the clean end.
+    void ExpectTheBoxAndOkCleansUp() {
+        std::vector<std::string> boxes;
+        int status = 0;
+        bool ended = false;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return !(boxes = FindWindows(display.name(), "^Error$", true)).empty() ||
+                       (ended = program->WaitForExit(0, status));
+            },
+            10000))
+            << "no message box";
+        ASSERT_FALSE(ended) << "ended without the box, by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        bool boxText = false;
+        for (pid_t child : ChildrenOf(program->pid())) {
+            std::vector<std::string> command = CommandLineOf(child);
+            if (command.size() == 5)
+                boxText = command[4] == "An unknown error occured. The program will be terminated.";
+        }
+        EXPECT_TRUE(boxText);
+        EXPECT_TRUE(ProcessAlive(helper)) << "the clean-up must wait for the box";
+
+        RunCommand({"xdotool", "windowfocus", "--sync", boxes[0], "key", "Return"}, display.name());
+        ASSERT_TRUE(program->WaitForExit(5000, status)) << "OK did not end the program";
+        ExpectEndedCleanly(status);
+    }
 };
 
 TEST_F(FatalProgram, ServerThreadFaultShowsTheBoxAndOkCleansUp) {
     ASSERT_TRUE(SignalThread(program->pid(), serverThread, SIGSEGV));
-    std::vector<std::string> boxes;
-    ASSERT_TRUE(WaitUntil([&] { return !(boxes = FindWindows(display.name(), "^Error$", true)).empty(); }, 10000))
-        << "no message box";
-    bool boxText = false;
-    for (pid_t child : ChildrenOf(program->pid())) {
-        std::vector<std::string> command = CommandLineOf(child);
-        if (command.size() == 5)
-            boxText = command[4] == "An unknown error occured. The program will be terminated.";
-    }
-    EXPECT_TRUE(boxText);
-    EXPECT_TRUE(ProcessAlive(helper)) << "the clean-up must wait for the box";
-
-    RunCommand({"xdotool", "windowfocus", "--sync", boxes[0], "key", "Return"}, display.name());
-    int status = 0;
-    ASSERT_TRUE(program->WaitForExit(5000, status)) << "OK did not end the program";
-    ExpectEndedCleanly(status);
+    ExpectTheBoxAndOkCleansUp();
 }
+
+// Each thread the program starts for as long as it runs, by the name it gives itself.
+class FatalStackOverflow : public FatalProgram, public testing::WithParamInterface<const char*> {};
+
+TEST_P(FatalStackOverflow, ThreadWhoseStackRanFullStillShowsTheBoxAndOkCleansUp) {
+    std::vector<pid_t> threads;
+    ASSERT_TRUE(WaitUntil([&] { return (threads = ThreadsNamed(program->pid(), GetParam())).size() == 1; }, 5000))
+        << "no single thread named " << GetParam();
+    ASSERT_TRUE(FillStack(threads[0])) << "the thread could not be traced";
+    ExpectTheBoxAndOkCleansUp();
+}
+
+INSTANTIATE_TEST_SUITE_P(ProgramThreads, FatalStackOverflow,
+                         testing::Values(serverThreadName, captureThreadName, watcherThreadName),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             return name.substr(name.find('-') + 1);
+                         });
 
 TEST_F(FatalProgram, DisplayGoingAwayEndsTheProgramWithTheCleanUp) {
     Clock::time_point start = Clock::now();

@@ -43,8 +43,11 @@ Outcome RunCapture(const char* argument) {
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
 std::string Diagnostic(int index) {
-    return "No camera with index " + std::to_string(index) +
-           " could be opened (failed check: capture != ((void *)0))";
+    std::string line = "No camera with index " + std::to_string(index) +
+                       " could be opened (failed check: capture != ((void *)0))";
+    if (index < 0) return line + ": check that a camera is connected and free, and press Start.";
+    return line + ": no camera is connected as /dev/video" + std::to_string(index) +
+           "; connect it, or choose another camera in the settings, and press Start.";
 }
 
 void ExpectNoCamera(const char* argument, int index) {

@@ -17,6 +17,7 @@
 
 #include "tests/standin/frame_stamp.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -46,12 +47,9 @@ public:
     ~CaptureRun() {
         if (!ended) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
     }
+    // Looks at least once, so that 0 asks whether it has ended already.
     bool EndsWithin(int milliseconds) {
-        for (auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
-             !ended && Clock::now() < until;) {
-            ended = waitpid(pid, &status, WNOHANG) == pid;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        if (!ended) ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, milliseconds);
         return ended;
     }
     std::string FirstErrorLine() const {
@@ -148,7 +146,8 @@ TEST(CaptureDevice, CameraThatCannotBeOpenedSaysWhyFirst) {
          "press Start."},
         {{"STANDIN_CAMERA_INDEX=2"},
          "3",
-         "No camera with index 3 could be opened (failed check: capture != ((void *)0))"},
+         "No camera with index 3 could be opened (failed check: capture != ((void *)0)): no camera is "
+         "connected as /dev/video3; connect it, or choose another camera in the settings, and press Start."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);

@@ -16,9 +16,9 @@ inline uint32_t WallClockMilliseconds() {
     return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000);
 }
 
-// Milliseconds from the stamp to `nowMs`, both on the wall clock, within half the stamp's range
-// either way. A file's time comes from the kernel's coarse clock, which can lag the stamp's by a
-// tick: such a file was written "before" its frame was taken, a few milliseconds below zero.
+// Milliseconds from the stamp to `nowMs`, both on the wall clock, within about 32 s either way.
+// A file's time comes from the kernel's coarse clock, up to a tick behind the stamp's: a frame
+// written at once may look a millisecond younger than zero, which must not read as 65 s.
 inline int StampAge(uint32_t stamp, uint32_t nowMs) {
     return static_cast<int16_t>(static_cast<uint16_t>((nowMs - stamp) & stampMask));
 }
