@@ -234,7 +234,7 @@ TEST_F(DownloadLookup, StalledNameLookupStillEndsWithinTenSeconds) {
     EXPECT_FALSE(DownloadToFile("http://lumora-stalled.test/ip.php", out));
     double seconds = SecondsSince(start);
     EXPECT_GE(seconds, 9.0);
-    EXPECT_LT(seconds, 10.5);
+    EXPECT_LT(seconds, 11.0) << "a busy machine gets a second; the unbounded lookup took 30";
     EXPECT_GE(names.questions(), 1) << "the lookup never asked the stand-in: not run by private-resolver?";
     EXPECT_FALSE(PathExists(out));
 }
@@ -263,7 +263,7 @@ TEST_F(DownloadLookup, SlowLookupLeavesTheConnectionOnlyWhatIsLeft) {
     EXPECT_GE(tried, 5.9) << "a connection began before the lookup's answer";
     EXPECT_LT(tried, 7.0) << "the late address was not tried at once";
     EXPECT_GE(seconds, 9.0);
-    EXPECT_LT(seconds, 10.5) << "the connection had more than what the lookup left";
+    EXPECT_LT(seconds, 11.0) << "the connection had more than what the lookup left (16 s unbounded)";
     EXPECT_GE(names.questions(), 1);
 }
 
