@@ -11,13 +11,6 @@
 
 #include "desktop/download_platform.h"
 
-bool ParseIPv4(const std::string& text, uint32_t& address) {
-    in_addr parsed{};
-    if (inet_pton(AF_INET, text.c_str(), &parsed) != 1) return false;
-    address = ntohl(parsed.s_addr);
-    return true;
-}
-
 bool LookUpIPv4(const std::string& host, uint32_t& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;

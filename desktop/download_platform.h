@@ -10,8 +10,6 @@
 #include "net/socket_seam.h"
 
 // IPv4 addresses here are in host byte order.
-// A dotted address; false at once for anything else.
-bool ParseIPv4(const std::string& text, uint32_t& address);
 // The system's lookup of a host name, as long as it takes: it cannot be cut short, so it is only
 // ever called on a thread of its own (host_lookup.cpp). False when the name has no IPv4 address.
 bool LookUpIPv4(const std::string& host, uint32_t& address);

@@ -11,6 +11,7 @@
 
 #include "core/fault_stack.h"
 #include "desktop/download_platform.h"
+#include "desktop/host_name.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// Whether the address field's text may stand as the host of a web address for the browser.
+// Whether the address field's text may stand as the host of a web address for the browser, and
+// the number of a dotted address.
 #include "desktop/host_name.h"
 
 #include <vector>
@@ -48,4 +49,16 @@ bool IsHostAddress(const std::string& text) {
     for (const std::string& label : labels)
         if (!IsHostLabel(label)) return false;
     return !AllDigits(labels.back());
+}
+
+bool ParseIPv4(const std::string& text, uint32_t& address) {
+    std::vector<std::string> labels = Labels(text);
+    if (!IsIPv4(labels)) return false;
+    uint32_t value = 0;
+    for (const std::string& label : labels) {
+        if (label.size() > 1 && label.front() == '0') return false;
+        value = value << 8 | uint32_t(std::stoi(label));
+    }
+    address = value;
+    return true;
 }

@@ -30,13 +30,6 @@ bool FinishConnect(SOCKET socket, int limitMilliseconds) {
 
 }  // namespace
 
-bool ParseIPv4(const std::string& text, uint32_t& address) {
-    in_addr parsed{};
-    if (inet_pton(AF_INET, text.c_str(), &parsed) != 1) return false;
-    address = ntohl(parsed.s_addr);
-    return true;
-}
-
 bool LookUpIPv4(const std::string& host, uint32_t& address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;

@@ -12,3 +12,11 @@ TEST(HostAddress, OnlyIPv4AddressesAndWellFormedHostNamesPass) {
     EXPECT_FALSE(IsHostAddress(std::string(64, 'a') + ".org"));
     EXPECT_FALSE(IsHostAddress(std::string(250, 'a').insert(63, ".").insert(127, ".").insert(191, ".") + ".org"));
 }
+
+TEST(HostAddress, DottedAddressesNeedNoLookup) {
+    uint32_t address = 0;
+    EXPECT_TRUE(ParseIPv4("203.0.113.7", address));
+    EXPECT_EQ(address, 0xCB007107u);
+    for (const char* text : {"010.0.0.1", "1.2.3", "256.1.1.1", "localhost", " 1.2.3.4"})
+        EXPECT_FALSE(ParseIPv4(text, address)) << text;
+}

@@ -34,11 +34,19 @@ sockaddr_in LoopbackAddress(const char* ip, uint16_t port) {
     return address;
 }
 
-uint16_t PortOf(SOCKET socket) {
-    sockaddr_in bound{};
-    int length = sizeof bound;
-    getsockname(socket, reinterpret_cast<sockaddr*>(&bound), &length);
-    return ntohs(bound.sin_port);
+// A listening socket on a free loopback port; INVALID_SOCKET and port 0 when none could be made.
+SOCKET ListenOnLoopback(int backlog, uint16_t& port) {
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = LoopbackAddress("127.0.0.1", 0);
+    int length = sizeof address;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, backlog) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        closesocket(listener);
+        port = 0;
+        return INVALID_SOCKET;
+    }
+    port = ntohs(address.sin_port);
+    return listener;
 }
 
 bool Readable(SOCKET socket, int milliseconds) {
@@ -139,12 +147,9 @@ int ConnectionsUnderWay(uint16_t port) {
 class FullListener {
 public:
     FullListener() {
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = LoopbackAddress("127.0.0.1", 0);
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 1) != 0)
-            return;
-        port_ = PortOf(listener_);
-        address.sin_port = htons(port_);
+        listener_ = ListenOnLoopback(1, port_);
+        if (listener_ == INVALID_SOCKET) return;
+        sockaddr_in address = LoopbackAddress("127.0.0.1", port_);
         for (int tries = 0; tries < 16 && !full_; ++tries) {
             SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
             u_long on = 1;
@@ -179,12 +184,8 @@ private:
 class OneAnswer {
 public:
     OneAnswer() {
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = LoopbackAddress("127.0.0.1", 0);
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener_, 4) != 0)
-            return;
-        port_ = PortOf(listener_);
-        thread_ = std::thread([this] { Serve(); });
+        listener_ = ListenOnLoopback(4, port_);
+        if (listener_ != INVALID_SOCKET) thread_ = std::thread([this] { Serve(); });
     }
     ~OneAnswer() {
         if (thread_.joinable()) thread_.join();
