@@ -9,12 +9,18 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <initializer_list>
 
+#include "program/fatal_error.h"
 #include "program/startup.h"
 
 namespace {
+
+// Every signal whose default action ends the process and that asks it to end rather than reports a
+// fault. This process uses none of them for itself: it sets no timer (SIGALRM, SIGVTALRM, SIGPROF)
+// and no descriptor for signal-driven input (SIGIO), and GLib, GTK and Xlib install no handler for
+// any of them. The program is not built for gprof, whose sampling would need SIGPROF.
+constexpr int endSignals[] = {SIGTERM, SIGINT,    SIGHUP,  SIGQUIT, SIGUSR1,   SIGUSR2,
+                              SIGALRM, SIGVTALRM, SIGPROF, SIGPWR,  SIGSTKFLT, SIGIO};
 
 int endRequests[2] = {-1, -1};
 
@@ -31,15 +37,18 @@ gboolean OnEndRequested(gint, GIOCondition, gpointer) { EndProgram(); }
 void EndProgramOnTerminationSignals() {
     if (pipe2(endRequests, O_CLOEXEC | O_NONBLOCK) != 0) return;
     g_unix_fd_add(endRequests[0], G_IO_IN, OnEndRequested, nullptr);
+    CutFatalMessageShortOn(endRequests[0]);
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (int signal : endSignals) sigaction(signal, &action, nullptr);
 }
 
 void EndProgram() {
+    // While a fault's message is shown the clean-up waits for it; the handler ends the process.
+    YieldToFatalError();
     int status = ShutDown();
     std::fflush(nullptr);
-    std::_Exit(status);
+    ExitUnlessFaulted(status);
 }

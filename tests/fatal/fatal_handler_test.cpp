@@ -50,8 +50,8 @@ TEST(FatalHandler, StackOverflowOnAWorkerThreadStillReachesTheHandler) {
     EXPECT_FALSE(PathExists(child.workDir()));
 }
 
-TEST(FatalHandler, EachOfTheSevenSignalsIsHandled) {
-    for (int signal : {SIGFPE, SIGSEGV, SIGBUS, SIGABRT, SIGTRAP, SIGSYS, SIGILL}) {
+TEST(FatalHandler, EachSignalOfAFaultIsHandled) {
+    for (int signal : {SIGFPE, SIGSEGV, SIGBUS, SIGABRT, SIGTRAP, SIGSYS, SIGILL, SIGXCPU, SIGXFSZ}) {
         SCOPED_TRACE(strsignal(signal));
         FaultPlan plan;
         plan.signals = {signal};

@@ -3,7 +3,9 @@
 // gets SIGSEGV (by thread id) while the stand-in camera writes frames, or one of its threads runs
 // out of stack. The message box comes, OK ends the program with status 1, and neither the helper
 // nor the working directory is left; when the display goes away, the same end comes within a
-// bounded time.
+// bounded time. Every other signal that would end the program does so with its clean-up: those
+// that ask it to end with status 0, those that report a fault by the same road as SIGSEGV, and
+// an end asked for while the fault's message is shown comes at once, with status 1 and no box left.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/ptrace.h>
@@ -12,6 +14,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -62,6 +66,7 @@ protected:
     pid_t helper = -1;
     std::string workDir;
     pid_t serverThread = -1;
+    pid_t boxProcess = -1;
 
     void SetUp() override {
         ASSERT_TRUE(display.ok()) << "no private X display";
@@ -90,36 +95,43 @@ protected:
         if (!workDir.empty()) std::filesystem::remove_all(workDir, ignored);
     }
 
-    void ExpectEndedCleanly(int status) {
+    void ExpectEndedCleanly(int status, int expected = 1) {
         ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_EQ(WEXITSTATUS(status), expected);
         EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(helper); }, 3000)) << "the camera still runs";
         EXPECT_FALSE(PathExists(workDir)) << workDir;
     }
 
-    // After a fault: the box with its text, the helper kept until OK, then the clean end.
-    void ExpectTheBoxAndOkCleansUp() {
+    // After a fault: the box on screen with its text and the helper kept meanwhile; returns the
+    // box's window, "" when none came.
+    std::string WaitForTheBox() {
         std::vector<std::string> boxes;
         int status = 0;
         bool ended = false;
-        ASSERT_TRUE(WaitUntil(
+        bool shown = WaitUntil(
             [&] {
                 return !(boxes = FindWindows(display.name(), "^Error$", true)).empty() ||
                        (ended = program->WaitForExit(0, status));
             },
-            10000))
-            << "no message box";
-        ASSERT_FALSE(ended) << "ended without the box, by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-        bool boxText = false;
+            10000);
+        EXPECT_TRUE(shown && !ended) << "no box; ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        if (!shown || ended) return {};
         for (pid_t child : ChildrenOf(program->pid())) {
             std::vector<std::string> command = CommandLineOf(child);
-            if (command.size() == 5)
-                boxText = command[4] == "An unknown error occured. The program will be terminated.";
+            if (command.size() == 5 &&
+                command[4] == "An unknown error occured. The program will be terminated.")
+                boxProcess = child;
         }
-        EXPECT_TRUE(boxText);
+        EXPECT_GT(boxProcess, 0) << "no box with the text";
         EXPECT_TRUE(ProcessAlive(helper)) << "the clean-up must wait for the box";
+        return boxes[0];
+    }
 
-        RunCommand({"xdotool", "windowfocus", "--sync", boxes[0], "key", "Return"}, display.name());
+    void ExpectTheBoxAndOkCleansUp() {
+        std::string box = WaitForTheBox();
+        ASSERT_FALSE(box.empty());
+        int status = 0;
+        RunCommand({"xdotool", "windowfocus", "--sync", box, "key", "Return"}, display.name());
         ASSERT_TRUE(program->WaitForExit(5000, status)) << "OK did not end the program";
         ExpectEndedCleanly(status);
     }
@@ -147,6 +159,65 @@ INSTANTIATE_TEST_SUITE_P(ProgramThreads, FatalStackOverflow,
                              std::string name = info.param;
                              return name.substr(name.find('-') + 1);
                          });
+
+std::string SignalName(const testing::TestParamInfo<int>& info) { return sigabbrev_np(info.param); }
+
+// Each signal that asks the program to end, and whose default action would leave the helper and
+// the working directory behind, ends it as SIGTERM does.
+class EndingSignal : public FatalProgram, public testing::WithParamInterface<int> {};
+
+TEST_P(EndingSignal, EndsTheProgramWithTheCleanUpAndStatusZero) {
+    kill(program->pid(), GetParam());
+    int status = 0;
+    ASSERT_TRUE(program->WaitForExit(5000, status)) << "the program did not end";
+    ExpectEndedCleanly(status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndingSignal,
+                         testing::Values(SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGPWR,
+                                         SIGSTKFLT, SIGIO),
+                         SignalName);
+
+// A fault reported by a signal, on the thread the system would send it to (the whole process for
+// a spent processor-time limit), and a SIGTERM while its message is shown: the end comes at once,
+// with the fault's status and the clean-up, and the box's process ends with the program.
+struct FaultAndEnd {
+    int signal;
+    const char* thread;  // a thread's name; empty for the main thread, null for the process
+};
+
+class FaultThenEnd : public FatalProgram, public testing::WithParamInterface<FaultAndEnd> {};
+
+TEST_P(FaultThenEnd, EndAskedForWhileTheBoxIsShownComesAtOnceWithStatusOne) {
+    const FaultAndEnd& fault = GetParam();
+    if (fault.thread) {
+        // The server thread was found in SetUp, the capture thread started the running helper.
+        std::vector<pid_t> threads = *fault.thread ? ThreadsNamed(program->pid(), fault.thread)
+                                                   : std::vector<pid_t>{program->pid()};
+        ASSERT_EQ(threads.size(), 1u) << fault.thread;
+        ASSERT_TRUE(SignalThread(program->pid(), threads[0], fault.signal));
+    } else {
+        ASSERT_EQ(kill(program->pid(), fault.signal), 0);
+    }
+    ASSERT_FALSE(WaitForTheBox().empty());
+
+    Clock::time_point asked = Clock::now();
+    kill(program->pid(), SIGTERM);
+    int status = 0;
+    ASSERT_TRUE(program->WaitForExit(5000, status)) << "the program did not end";
+    double seconds = SecondsSince(asked);
+    std::printf("%s on %s: ended %.3f s after SIGTERM\n", sigabbrev_np(fault.signal),
+                fault.thread ? (*fault.thread ? fault.thread : "the main thread") : "the process", seconds);
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_FALSE(ProcessAlive(boxProcess)) << "the box outlived the program";
+    ExpectEndedCleanly(status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FaultThenEnd,
+    testing::Values(FaultAndEnd{SIGSEGV, ""}, FaultAndEnd{SIGSEGV, serverThreadName}, FaultAndEnd{SIGTRAP, ""},
+                    FaultAndEnd{SIGSYS, serverThreadName}, FaultAndEnd{SIGXCPU, nullptr},
+                    FaultAndEnd{SIGXFSZ, captureThreadName}));
 
 TEST_F(FatalProgram, DisplayGoingAwayEndsTheProgramWithTheCleanUp) {
     Clock::time_point start = Clock::now();
