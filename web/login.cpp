@@ -25,11 +25,14 @@ bool AddressLoggedIn(uint32_t address) {
     return std::find(clients.begin(), clients.end(), address) != clients.end();
 }
 
-// A crowd leaves its slots behind when its entries go; without them the table's memory comes back.
+// A crowd leaves its slots behind when its entries go, and the allocator keeps the entries' memory
+// scattered between live ones; both are given back as the table empties, a few times per crowd.
 void ShrinkClientSlots() {
     auto& seen = programState.clientLastSeen;
     size_t wanted = std::max(seen.size(), clientSlotsKept);
-    if (seen.bucket_count() > 4 * wanted) seen.rehash(wanted);
+    if (seen.bucket_count() <= 4 * wanted) return;
+    seen.rehash(wanted);
+    ReturnFreedMemory();
 }
 
 }  // namespace
