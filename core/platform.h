@@ -20,6 +20,9 @@ bool RandomBytes(void* buffer, size_t count);
 bool InitNetwork();
 // Gives the calling thread a name that the system's process tools show (at most 15 characters).
 void NameThisThread(const char* name);
+// Gives memory that the program has freed back to the system, where the allocator would
+// otherwise keep it for later (after a crowd's entries are gone).
+void ReturnFreedMemory();
 // SHA-1 of the bytes as 40 lowercase hexadecimal digits, from the platform's maintained library.
 std::string Sha1Hex(const void* data, size_t size);
 inline std::string Sha1Hex(const std::string& text) { return Sha1Hex(text.data(), text.size()); }

@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <glib.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,6 +49,8 @@ bool RandomBytes(void* buffer, size_t count) {
 bool InitNetwork() { return true; }
 
 void NameThisThread(const char* name) { pthread_setname_np(pthread_self(), name); }
+
+void ReturnFreedMemory() { malloc_trim(0); }
 
 std::string Sha1Hex(const void* data, size_t size) {
     gchar* digest = g_compute_checksum_for_data(G_CHECKSUM_SHA1, static_cast<const guchar*>(data),

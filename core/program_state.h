@@ -3,6 +3,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -80,6 +81,9 @@ struct ProgramState {
     // Owned by the server thread; the main loop empties loggedInClients once that thread ended.
     std::vector<uint32_t> loggedInClients;               // most recent login first
     std::unordered_map<std::string, int64_t> clientLastSeen;  // decimal address -> monotonic s
+    // Each new clientLastSeen time as (address, second), oldest first: the order in which the
+    // entries of quiet addresses that are not logged in are dropped.
+    std::deque<std::pair<uint32_t, int64_t>> clientStamps;
     // Owned by the server thread and kept over restarts, so that Stop and Start free no guesser:
     // the monotonic milliseconds of each address's latest wrong logins, oldest first.
     std::unordered_map<uint32_t, std::vector<int64_t>> wrongLoginTimes;

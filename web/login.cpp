@@ -12,12 +12,40 @@
 
 std::string ClientKey(uint32_t address) { return std::to_string(address); }
 
-void StampClient(uint32_t address) { programState.clientLastSeen[ClientKey(address)] = MonotonicSeconds(); }
+namespace {
 
-bool IsLoggedIn(const Connection& connection) {
+// Enough to empty a crowd's entries in a few hundred passes while a browser that comes meanwhile
+// waits for one pass of well under a millisecond.
+constexpr size_t stampsLookedAtPerPass = 1024;
+// The table's size at start-up, below which it is never made smaller.
+constexpr size_t clientSlotsKept = 512;
+
+bool AddressLoggedIn(uint32_t address) {
     const std::vector<uint32_t>& clients = programState.loggedInClients;
-    return std::find(clients.begin(), clients.end(), PeerAddress(connection)) != clients.end();
+    return std::find(clients.begin(), clients.end(), address) != clients.end();
 }
+
+// A crowd leaves its slots behind when its entries go, and the allocator keeps the entries' memory
+// scattered between live ones; both are given back as the table empties, a few times per crowd.
+void ShrinkClientSlots() {
+    auto& seen = programState.clientLastSeen;
+    size_t wanted = std::max(seen.size(), clientSlotsKept);
+    if (seen.bucket_count() <= 4 * wanted) return;
+    seen.rehash(wanted);
+    ReturnFreedMemory();
+}
+
+}  // namespace
+
+void StampClient(uint32_t address) {
+    int64_t now = MonotonicSeconds();
+    auto [entry, added] = programState.clientLastSeen.try_emplace(ClientKey(address), now);
+    if (!added && entry->second == now) return;
+    entry->second = now;
+    programState.clientStamps.emplace_back(address, now);
+}
+
+bool IsLoggedIn(const Connection& connection) { return AddressLoggedIn(PeerAddress(connection)); }
 
 void LogInClient(const Connection& connection) {
     uint32_t address = PeerAddress(connection);
@@ -38,8 +66,30 @@ void PurgeIdleClients() {
     }
 }
 
+void PurgeQuietStrangers() {
+    auto& stamps = programState.clientStamps;
+    auto& seen = programState.clientLastSeen;
+    int64_t now = MonotonicSeconds();
+    for (size_t looked = 0; looked < stampsLookedAtPerPass && !stamps.empty(); ++looked) {
+        auto [address, stamped] = stamps.front();
+        auto entry = seen.find(ClientKey(address));
+        bool current = entry != seen.end() && entry->second == stamped;
+        if (current) {
+            if (now - stamped <= loginQuietSeconds) break;
+            // Its login goes first, by the rules of logins; the entry follows on a later pass.
+            if (AddressLoggedIn(address)) break;
+            seen.erase(entry);
+        }
+        stamps.pop_front();
+    }
+    ShrinkClientSlots();
+}
+
 int64_t NextLapseMilliseconds() {
     int64_t next = INT64_MAX;
+    // After a purge the first stamp is the entry's current time: its lapse is a stranger's.
+    if (!programState.clientStamps.empty())
+        next = (programState.clientStamps.front().second + loginQuietSeconds + 1) * 1000;
     for (uint32_t address : programState.loggedInClients) {
         auto seen = programState.clientLastSeen.find(ClientKey(address));
         if (seen == programState.clientLastSeen.end()) return 0;

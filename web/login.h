@@ -17,8 +17,13 @@ bool IsLoggedIn(const Connection& connection);
 void LogInClient(const Connection& connection);
 // Drops at most one address that has been quiet too long, the first found from the front.
 void PurgeIdleClients();
-// The monotonic millisecond at which PurgeIdleClients next finds an address to drop; INT64_MAX
-// while nobody is logged in.
+// Drops the clientLastSeen entries of addresses that are not logged in and have been quiet as
+// long as a login may be, a bounded number per call, oldest first; the entry of a quiet address
+// still logged in stays until PurgeIdleClients has dropped its login.
+void PurgeQuietStrangers();
+// The monotonic millisecond at which PurgeIdleClients or PurgeQuietStrangers next finds
+// something to drop (already past while either has more to do); INT64_MAX while no address has
+// an entry to lapse.
 int64_t NextLapseMilliseconds();
 
 // The one place a password is checked against the stored digest.

@@ -62,8 +62,9 @@ void ServerThread() {
         NetPoll event = PollServer();
         if (event.kind == NetEvent::None) {
             PurgeIdleClients();
+            PurgeQuietStrangers();
             s.userCount = int32_t(s.loggedInClients.size());
-            // Nothing to do until a browser or the stop request calls, or a login lapses.
+            // Nothing to do until a browser or the stop request calls, or a login or an entry lapses.
             WaitForActivity(NextLapseMilliseconds());
         } else if (event.kind == NetEvent::Data) {
             ServeRequest(*event.connection);

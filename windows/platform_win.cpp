@@ -157,6 +157,8 @@ bool InitNetwork() {
 // Thread names exist only from Windows 10 on, and nothing of this build reads them.
 void NameThisThread(const char*) {}
 
+void ReturnFreedMemory() { HeapCompact(GetProcessHeap(), 0); }
+
 std::string Sha1Hex(const void* data, size_t size) {
     CryptoProvider provider;
     HCRYPTHASH hash = 0;

@@ -92,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool loggedInBefore = data[0] & 1;
     s.loggedInClients.clear();
     s.clientLastSeen.clear();
+    s.clientStamps.clear();
     s.wrongLoginTimes.clear();
     if (loggedInBefore) s.loggedInClients.push_back(browser);
 

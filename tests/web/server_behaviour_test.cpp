@@ -1,7 +1,7 @@
 // The running server over time and under hostile or clumsy clients: start failures, stopping
-// (by request and forced), quiet logins and silent connections timing out, answers that must
-// arrive whole, slow and stalled browsers beside fast ones, connection limits, idle cost and
-// sleep, and sends that must not raise SIGPIPE.
+// (by request and forced), quiet logins, strangers' entries and silent connections timing out,
+// answers that must arrive whole, slow and stalled browsers beside fast ones, connection limits,
+// idle cost and sleep, and sends that must not raise SIGPIPE.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -20,6 +20,7 @@
 #include "tests/support/loopback_client.h"
 #include "tests/web/server_fixture.h"
 #include "web/login.h"
+#include "web/monotonic_clock.h"
 #include "web/pages.h"
 #include "web/server_thread.h"
 
@@ -217,6 +218,27 @@ TEST_F(ServerBehaviour, QuietLoginsAndSilentConnectionsTimeOutWhileBusyOnesStay)
     EXPECT_TRUE(wrongMethod.ClosedWithin(500));
     EXPECT_EQ(Fetch("127.0.0.4", "webcam.html"), ExpectedAnswer(viewer));
     EXPECT_EQ(programState.userCount, 1);
+}
+
+TEST_F(ServerBehaviour, TheIdleServerDropsTheEntriesOfQuietStrangersByItselfAndKeepsALoggedInOne) {
+    LogIn("127.0.0.2");
+    for (int i = 0; i < 3000; ++i) {
+        std::string stranger = "127.2." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
+        ASSERT_EQ(Fetch(stranger, ""), ExpectedAnswer(login)) << stranger;
+        if (i % 500 == 0) {
+            ASSERT_EQ(Fetch("127.0.0.2", "webcam.html"), ExpectedAnswer(viewer)) << i;
+        }
+    }
+    // Ten seconds on: the viewer's request renews it, and the strangers lapse within a second
+    // with no request to wake the server.
+    monotonicAdvanceMilliseconds = 10000;
+    ASSERT_EQ(Fetch("127.0.0.2", "webcam.html"), ExpectedAnswer(viewer));
+    std::this_thread::sleep_for(milliseconds(2500));
+    EXPECT_EQ(programState.userCount, 1);
+    Stop();
+    EXPECT_EQ(programState.clientLastSeen.size(), 1u);
+    EXPECT_EQ(programState.clientLastSeen.count(ClientKey(0x7F000002)), 1u);
+    EXPECT_LE(programState.clientLastSeen.bucket_count(), 2048u) << "the crowd's slots are given back";
 }
 
 TEST_F(ServerBehaviour, QuietTimesComeFromTheMonotonicClock) {

@@ -24,6 +24,7 @@ void RunningServer::SetUp() {
     s.jpegPath = dir.File("webcam.jpg");
     s.loggedInClients.clear();
     s.clientLastSeen.clear();
+    s.clientStamps.clear();
     s.wrongLoginTimes.clear();
     monotonicAdvanceMilliseconds = 0;
     s.serverState = serverIdle;

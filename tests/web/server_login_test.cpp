@@ -1,6 +1,7 @@
 // Guessing through the running server: an address that sends more than ten wrong logins within a
 // minute is refused, right password included, until a minute passes without a wrong one, while
-// other addresses log in. The server's clock is moved forward instead of waiting the minute out.
+// other addresses log in and however many others guess. The server's clock is moved forward
+// instead of waiting the minute out.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -60,4 +61,16 @@ TEST_F(ServerLogin, ARestartFreesNoGuesserAndSessionIdsAreNoGuesses) {
     EXPECT_EQ(Fetch("127.0.0.2", rightLogin), ExpectedAnswer(viewer));
     // Whoever holds the id is no guesser: it is too long to guess.
     EXPECT_EQ(Fetch("127.0.0.3", "index.html?id=" + sessionId), ExpectedAnswer(viewer));
+}
+
+TEST_F(ServerLogin, TwoThousandOtherGuessersDoNotFreeARefusedAddress) {
+    for (int i = 0; i < 11; ++i) ASSERT_EQ(Fetch("127.0.0.3", wrongLogin), ExpectedAnswer(failed)) << i;
+    for (int i = 0; i < 2000; ++i) {
+        std::string other = "127.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
+        ASSERT_EQ(Fetch(other, wrongLogin), ExpectedAnswer(failed)) << other;
+        if (i % 250 == 249) {
+            ASSERT_EQ(Fetch("127.0.0.3", rightLogin), ExpectedAnswer(failed)) << "after " << i;
+        }
+    }
+    EXPECT_EQ(Fetch("127.1.7.250", rightLogin), ExpectedAnswer(viewer)) << "one wrong login refuses nobody";
 }
