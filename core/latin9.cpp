@@ -20,13 +20,17 @@ char32_t ToCode(unsigned char byte) {
     return byte;
 }
 
+constexpr char noForm = '?';
+
 char ToByte(char32_t code) {
     for (const Difference& d : differences) {
         if (d.code == code) return char(d.byte);
-        if (d.byte == code) return '?';  // a Latin-1 character that ISO-8859-15 replaced
+        if (d.byte == code) return noForm;  // a Latin-1 character that ISO-8859-15 replaced
     }
-    return code < 0x100 ? char(code) : '?';
+    return code < 0x100 ? char(code) : noForm;
 }
+
+bool HasLatin9Form(char32_t code) { return code == char32_t(noForm) || ToByte(code) != noForm; }
 
 void AppendUtf8(std::string& out, char32_t code) {
     if (code < 0x80) {
@@ -101,13 +105,14 @@ std::string Utf8ToLatin9(std::string_view text) {
     return out;
 }
 
-std::string Utf8SequencesToLatin9(std::string_view bytes) {
+std::optional<std::string> Utf8SequencesToLatin9(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     size_t i = 0;
     while (i < bytes.size()) {
         char32_t code = 0;
         size_t length = WellFormedSequence(bytes.substr(i), code);
+        if (length != 0 && !HasLatin9Form(code)) return std::nullopt;
         out += length == 0 ? bytes[i] : ToByte(code);
         i += length == 0 ? 1 : length;
     }
@@ -126,4 +131,21 @@ std::string Utf16ToLatin9(std::u16string_view text) {
     out.reserve(text.size());
     for (char16_t c : text) out += ToByte(c);
     return out;
+}
+
+bool Utf8FitsLatin9(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t code = 0;
+        size_t length = WellFormedSequence(text.substr(i), code);
+        if (length == 0 || !HasLatin9Form(code)) return false;
+        i += length;
+    }
+    return true;
+}
+
+bool Utf16FitsLatin9(std::u16string_view text) {
+    for (char16_t c : text)
+        if (!HasLatin9Form(c)) return false;
+    return true;
 }

@@ -40,6 +40,7 @@ struct ProgramState {
     std::string textPreviewUnavailable;
     std::string textEnterCredentials;
     std::string textSettingsNotSaved;
+    std::string textCredentialsNotLatin9;
     std::string textActive;
     std::string textInactive;
     std::string textStart;

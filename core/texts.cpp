@@ -1,4 +1,5 @@
-// Texts are ISO-8859-15: \xE4 is a-umlaut, \xF6 is o-umlaut. "\n\r" (LF CR) is deliberate.
+// Texts are ISO-8859-15: \xE4 is a-umlaut, \xF6 is o-umlaut, \xFC is u-umlaut. "\n\r" (LF CR)
+// is deliberate.
 #include "core/texts.h"
 
 #include "core/constants.h"
@@ -19,6 +20,7 @@ struct Texts {
     const char* previewUnavailable;
     const char* enterCredentials;
     const char* settingsNotSaved;
+    const char* credentialsNotLatin9;
     const char* active;
     const char* inactive;
     const char* start;
@@ -49,6 +51,7 @@ const Texts german = {
     "Keine Vorschau m\xF6glich. Der Server ist nicht aktiv.",
     "Bitte geben Sie einen Nutzernamen und Passwort ein.",
     "Die Einstellungen k\xF6nnen nicht gespeichert werden.",
+    "Nutzername und Passwort d\xFCrfen nur Zeichen aus ISO-8859-15 enthalten.",
     " Aktiv",
     " Inaktiv",
     "Starten",
@@ -79,6 +82,7 @@ const Texts english = {
     "Preview is not available. The server is inactive.",
     "Please enter a username and password.",
     "Can not save the settings.",
+    "The username and password may only hold characters of ISO-8859-15.",
     " Active",
     " Inactive",
     "Start",
@@ -112,6 +116,7 @@ void ApplyLanguage(const std::string& key) {
     s.textPreviewUnavailable = t.previewUnavailable;
     s.textEnterCredentials = t.enterCredentials;
     s.textSettingsNotSaved = t.settingsNotSaved;
+    s.textCredentialsNotLatin9 = t.credentialsNotLatin9;
     s.textActive = t.active;
     s.textInactive = t.inactive;
     s.textStart = t.start;

@@ -67,8 +67,8 @@ void Preview(const MainLoopState& loop) {
         address = AddressFieldText();
         if (address == "-") return;
     }
-    // Anything else could carry the browser somewhere no one chose, with the session id.
-    if (!IsHostAddress(address)) return;
+    // Anything else could carry the browser, with the session id, to a host no one here chose.
+    if (!IsDottedAddress(address)) return;
     std::string port = s.runningPort.empty() ? s.settingPort.Get() : s.runningPort;
     std::string url = "http://" + address + ":" + port + "/" + pages::index + "?id=" + s.sessionId;
     if (OpenInBrowser(url))

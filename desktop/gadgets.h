@@ -82,6 +82,9 @@ void AddGadgetItem(int gadget, const std::string& text);
 // with that text).
 void SetGadgetText(int gadget, const std::string& text);
 std::string GetGadgetText(int gadget);
+// False when the text holds a character that ISO-8859-15 has no place for, which GetGadgetText
+// gives as "?": what the user typed must be refused rather than stored as something else.
+bool GadgetTextFitsLatin9(int gadget);
 // Check boxes: 1 checked, 0 not. Combo boxes: index of the selected item, -1 none.
 // Spin boxes: the value, kept within the range.
 void SetGadgetState(int gadget, int state);

@@ -7,7 +7,6 @@
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 std::vector<std::string> Labels(const std::string& text) {
     std::vector<std::string> labels;
@@ -20,43 +19,26 @@ std::vector<std::string> Labels(const std::string& text) {
     }
 }
 
-bool AllDigits(const std::string& label) {
+bool IsDecimalNumber(const std::string& label) {
+    if (label.empty() || label.size() > 3 || (label.size() > 1 && label.front() == '0')) return false;
     for (char c : label)
         if (!IsDigit(c)) return false;
-    return !label.empty();
-}
-
-bool IsIPv4(const std::vector<std::string>& labels) {
-    if (labels.size() != 4) return false;
-    for (const std::string& label : labels)
-        if (!AllDigits(label) || label.size() > 3 || std::stoi(label) > 255) return false;
-    return true;
-}
-
-bool IsHostLabel(const std::string& label) {
-    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
-    for (char c : label)
-        if (!IsLetter(c) && !IsDigit(c) && c != '-') return false;
-    return true;
+    return std::stoi(label) <= 255;
 }
 
 }  // namespace
 
-bool IsHostAddress(const std::string& text) {
-    if (text.empty() || text.size() > 253) return false;
-    std::vector<std::string> labels = Labels(text);
-    if (IsIPv4(labels)) return true;
-    for (const std::string& label : labels)
-        if (!IsHostLabel(label)) return false;
-    return !AllDigits(labels.back());
+bool IsDottedAddress(const std::string& text) {
+    uint32_t address = 0;
+    return ParseIPv4(text, address);
 }
 
 bool ParseIPv4(const std::string& text, uint32_t& address) {
     std::vector<std::string> labels = Labels(text);
-    if (!IsIPv4(labels)) return false;
+    if (labels.size() != 4) return false;
     uint32_t value = 0;
     for (const std::string& label : labels) {
-        if (label.size() > 1 && label.front() == '0') return false;
+        if (!IsDecimalNumber(label)) return false;
         value = value << 8 | uint32_t(std::stoi(label));
     }
     address = value;

@@ -4,6 +4,7 @@
 #include <string>
 
 // Fetches serviceBaseUrl + "/" + downloadName into workDir + answerName, puts the answer's first
-// line into the address field as it is (blanks kept), and deletes the answer file. A failed
-// download changes nothing and says nothing; without a network the user is told so.
+// line into the address field as it is (blanks kept), and deletes the answer file. Only an empty
+// line or a dotted address with blanks around it is taken: any other line, like a failed
+// download, changes nothing and says nothing. Without a network the user is told so.
 void CheckPublicAddress(const std::string& downloadName, const std::string& answerName);

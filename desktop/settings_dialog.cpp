@@ -30,6 +30,12 @@ bool Confirm() {
         ShowMessageBox(s.textErrorTitle, s.textEnterCredentials);
         return false;
     }
+    // The stored digest and the login compare ISO-8859-15 texts: a character without a place
+    // there would be stored as "?", and every name or password of as many "?" would match it.
+    if (!GadgetTextFitsLatin9(gadgetUsernameEntry) || !GadgetTextFitsLatin9(gadgetPasswordEntry)) {
+        ShowMessageBox(s.textErrorTitle, s.textCredentialsNotLatin9);
+        return false;
+    }
     input.languageName = GetGadgetText(gadgetLanguageComboBox);
     input.server = GetGadgetState(gadgetServerCheckBox) != 0;
     input.hide = GetGadgetState(gadgetHideCheckBox) != 0;

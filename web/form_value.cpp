@@ -14,7 +14,7 @@ int HexDigitValue(char c) {
 
 }  // namespace
 
-std::string DecodeFormValue(std::string_view value) {
+std::optional<std::string> DecodeFormValue(std::string_view value) {
     std::string bytes;
     bytes.reserve(value.size());
     for (size_t i = 0; i < value.size(); ++i) {

@@ -113,7 +113,9 @@ bool FormLoginAdmits(const Connection& connection, const std::string& username, 
     std::string expected = programState.settingUsername.Get();
     // As sent first: a stored text may itself hold "+" or "%" as they arrive from a link.
     if (username == expected && PasswordMatches(password)) return true;
-    if (DecodeFormValue(username) == expected && PasswordMatches(DecodeFormValue(password))) return true;
+    std::optional<std::string> decodedUsername = DecodeFormValue(username);
+    std::optional<std::string> decodedPassword = DecodeFormValue(password);
+    if (decodedUsername == expected && decodedPassword && PasswordMatches(*decodedPassword)) return true;
     CountWrongLogin(programState.wrongLoginTimes, address, now);
     return false;
 }

@@ -10,9 +10,17 @@ std::wstring WideText(std::string_view text) {
     return std::wstring(wide.begin(), wide.end());
 }
 
-std::string TextFromWide(std::wstring_view text) {
-    return Utf16ToLatin9(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+namespace {
+
+std::u16string_view Utf16View(std::wstring_view text) {
+    return std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
+
+}  // namespace
+
+std::string TextFromWide(std::wstring_view text) { return Utf16ToLatin9(Utf16View(text)); }
+
+bool WideTextFitsLatin9(std::wstring_view text) { return Utf16FitsLatin9(Utf16View(text)); }
 
 std::wstring WidePath(std::string_view path) {
     if (path.empty()) return {};

@@ -7,6 +7,8 @@
 // Interface texts (ISO-8859-15) to and from the system's wide characters.
 std::wstring WideText(std::string_view text);
 std::string TextFromWide(std::wstring_view text);
+// False when TextFromWide would put "?" in place of a character it has no ISO-8859-15 form for.
+bool WideTextFitsLatin9(std::wstring_view text);
 
 // Paths (UTF-8) to and from the system's wide characters.
 std::wstring WidePath(std::string_view path);

@@ -2,6 +2,7 @@
 // texts and states, and the gadget events they queue when the user works them.
 #include <map>
 
+#include "core/latin9.h"
 #include "desktop/gadgets.h"
 #include "desktop/gtk/gtk_toolkit.h"
 #include "desktop/gtk/gtk_windows.h"
@@ -71,6 +72,38 @@ bool PlaceGadget(int window, int gadget, Kind kind, GtkWidget* widget, int x, in
 const GadgetRecord* FindGadget(int gadget) {
     auto found = gadgets.find(gadget);
     return found == gadgets.end() ? nullptr : &found->second;
+}
+
+// The gadget's text as GTK holds it: UTF-8.
+std::string ShownText(const GadgetRecord& record) {
+    GtkWidget* widget = record.widget;
+    const char* text = nullptr;
+    switch (record.kind) {
+    case Kind::Frame:
+        text = gtk_frame_get_label(GTK_FRAME(widget));
+        break;
+    case Kind::Text:
+        text = gtk_label_get_text(GTK_LABEL(widget));
+        break;
+    case Kind::Entry:
+    case Kind::Spin:
+        text = gtk_entry_get_text(GTK_ENTRY(widget));
+        break;
+    case Kind::Button:
+    case Kind::CheckBox:
+        text = gtk_button_get_label(GTK_BUTTON(widget));
+        break;
+    case Kind::Link:
+        text = gtk_label_get_text(GTK_LABEL(LinkLabel(widget)));
+        break;
+    case Kind::ComboBox: {
+        gchar* active = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(widget));
+        std::string shown = active ? active : "";
+        g_free(active);
+        return shown;
+    }
+    }
+    return text ? text : "";
 }
 
 }  // namespace
@@ -212,29 +245,12 @@ void SetGadgetText(int gadget, const std::string& text) {
 
 std::string GetGadgetText(int gadget) {
     const GadgetRecord* record = FindGadget(gadget);
-    if (record == nullptr) return std::string();
-    GtkWidget* widget = record->widget;
-    switch (record->kind) {
-    case Kind::Frame:
-        return FromScreenText(gtk_frame_get_label(GTK_FRAME(widget)));
-    case Kind::Text:
-        return FromScreenText(gtk_label_get_text(GTK_LABEL(widget)));
-    case Kind::Entry:
-    case Kind::Spin:
-        return FromScreenText(gtk_entry_get_text(GTK_ENTRY(widget)));
-    case Kind::Button:
-    case Kind::CheckBox:
-        return FromScreenText(gtk_button_get_label(GTK_BUTTON(widget)));
-    case Kind::Link:
-        return FromScreenText(gtk_label_get_text(GTK_LABEL(LinkLabel(widget))));
-    case Kind::ComboBox: {
-        gchar* active = gtk_combo_box_text_get_active_text(GTK_COMBO_BOX_TEXT(widget));
-        std::string text = FromScreenText(active);
-        g_free(active);
-        return text;
-    }
-    }
-    return std::string();
+    return record ? FromScreenText(ShownText(*record).c_str()) : std::string();
+}
+
+bool GadgetTextFitsLatin9(int gadget) {
+    const GadgetRecord* record = FindGadget(gadget);
+    return record == nullptr || Utf8FitsLatin9(ShownText(*record));
 }
 
 void SetGadgetState(int gadget, int state) {

@@ -2,7 +2,8 @@
 // address-echo service compiled in on loopback at LUMORA_TEST_SERVICE_PORT) runs on a display of the test's own
 // with a stand-in echo service on that address and a stand-in "firefox" on PATH. The address the
 // field shows is read from what Preview opens. The check runs at start-up with "ipcheck" = 1, on
-// IP-Check and from Preview while the field shows "-"; its answer file does not stay behind.
+// IP-Check and from Preview while the field shows "-"; its answer file does not stay behind, and
+// an answer that is no dotted address never reaches Preview.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -137,6 +138,25 @@ TEST_F(AddressProgram, PreviewChecksWhileTheFieldShowsADash) {
     EXPECT_EQ(Preview().rfind(PreviewAddressFor("192.0.2.61"), 0), 0u);
     EXPECT_EQ(service.Requests().size(), 1u);
     EXPECT_FALSE(PathExists(workDir + "ip.txt"));
+}
+
+TEST_F(AddressProgram, AHostNameOrEscapeCodesFromTheServiceNeverReachPreview) {
+    Reply("HTTP/1.1 200 OK", "attacker-host.test\r\n");
+    ASSERT_NO_FATAL_FAILURE(Start("1"));
+    ASSERT_TRUE(WaitUntil([&] { return service.Requests().size() == 1; }, 10000));
+    // The field still shows "-": Preview checks again and, with the same answer, opens nothing.
+    Press(280, 102);
+    ASSERT_TRUE(WaitUntil([&] { return service.Requests().size() == 2; }, 10000));
+    // IP-Check is handled after Preview, so its request means Preview has done all it would.
+    Reply("HTTP/1.1 200 OK", "203.0.113.7\r\n");
+    PressIpCheck();
+    ASSERT_TRUE(WaitUntil([&] { return service.Requests().size() == 3; }, 10000));
+    EXPECT_TRUE(Opened().empty());
+
+    Reply("HTTP/1.1 200 OK", "\x1b[2J\x1b]0;x\x07 198.51.100.9\r\n");
+    PressIpCheck();
+    ASSERT_TRUE(WaitUntil([&] { return service.Requests().size() == 4; }, 10000));
+    EXPECT_EQ(Preview().rfind(PreviewAddressFor("203.0.113.7"), 0), 0u);
 }
 
 }  // namespace

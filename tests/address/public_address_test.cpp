@@ -1,7 +1,7 @@
 // The public-address check with the real main window on the test display and an address-echo
-// stand-in on loopback: the first line of the answer lands in the address field as it is, the
-// answer file is gone afterwards, failures change nothing and say nothing, and without a network
-// the user is told so without a request being made.
+// stand-in on loopback: the first line of the answer lands in the address field as it is when it
+// is a dotted address, the answer file is gone afterwards, failures and any other line change
+// nothing and say nothing, and without a network the user is told so without a request being made.
 #include <gtest/gtest.h>
 
 #include "core/constants.h"
@@ -77,6 +77,27 @@ TEST_F(PublicAddress, OnlyTheFirstLineAndItsBlanksAsTheyAre) {
     Check();
     EXPECT_EQ(GetGadgetText(gadgetAddressField), "192.0.2.46");
     EXPECT_FALSE(PathExists(answerPath));
+}
+
+TEST_F(PublicAddress, AnyLineButADottedAddressIsAFailedCheck) {
+    Answer("HTTP/1.1 200 OK", "203.0.113.7\n");
+    Check();
+    const std::string lines[] = {"attacker-host.test", "localhost", "203.0.113.7.example.org", "010.0.0.1",
+                                 "\t203.0.113.8", "203.0.113.8 x", "256.1.1.1", "203.0.113.8\x1b[2J",
+                                 " 203.0.113.8" + std::string(60, ' ')};
+    for (const std::string& line : lines) {
+        Answer("HTTP/1.1 200 OK", line + "\r\n");
+        EXPECT_TRUE(Check().empty());
+        EXPECT_EQ(GetGadgetText(gadgetAddressField), "203.0.113.7") << line;
+        EXPECT_FALSE(PathExists(answerPath));
+    }
+    // Ten megabytes of escape codes on one line: none reaches the field.
+    std::string escapes;
+    while (escapes.size() < 10 * 1000 * 1000) escapes += "\x1b[31m\x1b]0;x\x07";
+    Answer("HTTP/1.1 200 OK", escapes);
+    Check();
+    EXPECT_EQ(GetGadgetText(gadgetAddressField), "203.0.113.7");
+    EXPECT_EQ(service.Requests().size(), 11u);
 }
 
 TEST_F(PublicAddress, EmptyAnswerEmptiesTheField) {

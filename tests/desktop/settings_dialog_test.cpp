@@ -1,6 +1,7 @@
-// The settings dialog with real gadgets: when it shows, what it shows, its validation, what OK
-// writes to settings.ini, a save that does not reach the file, the reload, the language switch
-// with the refreshed main window, and its own loop that drops every other event.
+// The settings dialog with real gadgets: when it shows, what it shows, its validation (characters
+// outside ISO-8859-15 included), what OK writes to settings.ini, a save that does not reach the
+// file, the reload, the language switch with the refreshed main window, and its own loop that
+// drops every other event.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -155,6 +156,43 @@ TEST_F(SettingsDialogTest, EmptyOrBlankLoginIsRefusedAndNothingIsWritten) {
     }
     EXPECT_FALSE(PathExists(settingsFile));
     EXPECT_TRUE(GadgetWindowExists(settingsWindow));
+}
+
+TEST_F(SettingsDialogTest, ALoginOutsideIso885915IsRefusedInBothLanguagesAndNothingIsSaved) {
+    StoreLogin();
+    LoadSettings();
+    const std::string before = ReadFileText(settingsFile);
+    ASSERT_TRUE(OpenSettingsDialog());
+    MessageBoxAnswerer answerer;
+    auto typeUtf8 = [](int gadget, const char* text) {
+        gtk_entry_set_text(GTK_ENTRY(GadgetWidget(gadget)), text);
+    };
+    for (auto [user, password] : {std::pair{"anna", "пароль"}, std::pair{"ЖЖЖЖЖЖ", "*****"},
+                                  std::pair{"日本語中文字", "pw"}, std::pair{"??????", "pw\u0142"}}) {
+        typeUtf8(gadgetUsernameEntry, user);
+        typeUtf8(gadgetPasswordEntry, password);
+        EXPECT_EQ(HandleSettingsEvent(GadgetEvent(settingsWindow, gadgetOkButton)), settingsDialogOpen)
+            << user << " " << password;
+    }
+    ApplyLanguage("deutsch");
+    EXPECT_EQ(HandleSettingsEvent(GadgetEvent(settingsWindow, gadgetOkButton)), settingsDialogOpen);
+    ASSERT_EQ(answerer.seen.size(), 5u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(answerer.seen[i].title, "Error");
+        EXPECT_EQ(answerer.seen[i].text, "The username and password may only hold characters of ISO-8859-15.");
+    }
+    EXPECT_EQ(answerer.seen[4].title, "Fehler");
+    EXPECT_EQ(answerer.seen[4].text, "Nutzername und Passwort d\xFCrfen nur Zeichen aus ISO-8859-15 enthalten.");
+    EXPECT_EQ(ReadFileText(settingsFile), before);
+    EXPECT_EQ(programState.settingUsername.Get(), "anna");
+    EXPECT_TRUE(GadgetWindowVisible(settingsWindow));
+
+    // The euro sign and S caron have places of their own: the digest is over their bytes A4 and A6.
+    typeUtf8(gadgetUsernameEntry, "??????");
+    typeUtf8(gadgetPasswordEntry, "€Š");
+    EXPECT_EQ(HandleSettingsEvent(GadgetEvent(settingsWindow, gadgetOkButton)), 1);
+    EXPECT_EQ(ReadSetting("username"), "??????");
+    EXPECT_EQ(ReadSetting("password"), Sha1Hex(std::string("\xA4\xA6")));
 }
 
 TEST_F(SettingsDialogTest, OkWritesTheEightKeysInOrderWithTrimmedLoginAndDigest) {

@@ -184,3 +184,23 @@ TEST_F(ServerAnswers, TwoBrowsersBehindOneAddressShareItsLogin) {
     ASSERT_TRUE(second.Send(GetRequest("webcam.html")));
     EXPECT_EQ(second.ReadUntilClosed(), ExpectedAnswer(viewer));
 }
+
+TEST_F(ServerAnswers, ACharacterOutsideIso885915IsAWrongLoginNeverAQuestionMark) {
+    // What an earlier version stored for the user name "ЖЖЖЖЖЖ" and the password "пароль".
+    const std::string marks = "%3F%3F%3F%3F%3F%3F";
+    programState.settingUsername.Set("??????");
+    programState.settingPasswordHash.Set(Sha1Hex(std::string("??????")));
+    const std::string zhe = "%D0%96%D0%96%D0%96%D0%96%D0%96%D0%96";
+    const std::string parol = "%D0%BF%D0%B0%D1%80%D0%BE%D0%BB%D1%8C";
+    const std::string chinese = "%E6%97%A5%E6%9C%AC%E8%AA%9E%E4%B8%AD%E6%96%87%E5%AD%97";
+    for (const std::string& path : {"login.html?username=" + zhe + "&password=" + parol,
+                                    "login.html?username=" + marks + "&password=" + parol,
+                                    "login.html?username=" + chinese + "&password=" + marks})
+        EXPECT_EQ(Fetch("127.0.0.2", path), ExpectedAnswer(failed)) << path;
+    EXPECT_EQ(Fetch("127.0.0.2", "login.html?username=" + marks + "&password=" + marks), ExpectedAnswer(viewer));
+
+    // The euro sign and S caron have places of their own.
+    programState.settingUsername.Set("\xA4uro");
+    programState.settingPasswordHash.Set(Sha1Hex(std::string("\xA6\xA4")));
+    EXPECT_EQ(Fetch("127.0.0.3", "login.html?username=%E2%82%ACuro&password=%C5%A0%E2%82%AC"), ExpectedAnswer(viewer));
+}

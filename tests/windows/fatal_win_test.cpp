@@ -14,6 +14,7 @@
 #include "core/program_state.h"
 #include "core/texts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/windows/support/message_box_win.h"
 #include "windows/wide_text.h"
 #include "windows/windows_state.h"
 
@@ -21,22 +22,13 @@ namespace {
 
 const char childSwitch[] = "--fatal-child";
 
-// Presses OK on the handler's message box once it shows, after writing down its text and whether
-// the working directory was still there at that moment.
-void AnswerMessageBox(std::string recordPath) {
-    for (int tries = 0; tries < 600; ++tries) {
-        HWND box = FindWindowW(L"#32770", L"Error");
-        wchar_t text[256] = {};
-        // The box exists a moment before its text is filled in.
-        if (box && GetDlgItemTextW(box, 0xFFFF, text, 256) > 0) {
-            std::ofstream record(recordPath, std::ios::binary);
-            record << TextFromWide(text) << "|" << (DirectoryOpens(programState.workDir) ? "present" : "gone");
-            record.close();
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-            return;
-        }
-        Sleep(50);
-    }
+// Writes down the handler's message and whether the working directory was still there while it
+// showed.
+void RecordMessageBox(std::string recordPath) {
+    AnswerMessageBox("Error", [&](const std::string& text) {
+        std::ofstream record(recordPath, std::ios::binary);
+        record << text << "|" << (DirectoryOpens(programState.workDir) ? "present" : "gone");
+    }, 30000);
 }
 
 // The child: a working directory with a frame and a bitmap, the handler installed, then the fault.
@@ -50,7 +42,7 @@ void AnswerMessageBox(std::string recordPath) {
     ReplaceFileContent(s.jpegPath, "frame");
     ReplaceFileContent(windowsState.bmpPath, "bitmap");
     InstallFatalErrorHandler();
-    std::thread(AnswerMessageBox, folder + "\\message.txt").detach();
+    std::thread(RecordMessageBox, folder + "\\message.txt").detach();
     if (kind == "abort")
         std::thread([] { std::abort(); }).join();
     else

@@ -1,10 +1,13 @@
 // The shared settings dialog in the Windows build under Wine: its Windows layout, the two gadgets
-// only this build has with their defaults, numbers saved from the spin boxes, and the Startup
-// shortcut written at every confirm while its box is checked.
+// only this build has with their defaults, numbers saved from the spin boxes, the Startup
+// shortcut written at every confirm while its box is checked, and a login that ISO-8859-15
+// cannot hold refused.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
+
+#include <thread>
 
 #include "core/platform.h"
 #include "core/program_state.h"
@@ -13,6 +16,7 @@
 #include "desktop/gadgets.h"
 #include "desktop/settings_dialog.h"
 #include "tests/support/temp_dir.h"
+#include "tests/windows/support/message_box_win.h"
 #include "windows/startup_shortcut.h"
 #include "windows/wide_text.h"
 #include "windows/win32/win32_toolkit.h"
@@ -61,6 +65,9 @@ protected:
     void Stored(const std::string& content) {
         WriteFileText(programState.settingsPath, content);
         LoadSettings();
+    }
+    void Type(int gadget, const wchar_t* text) {
+        SetWindowTextW(GetDlgItem(GadgetWindowHandle(settingsWindow), gadget), text);
     }
     int PressOk() {
         WindowEvent ok;
@@ -146,6 +153,31 @@ TEST_F(WindowsSettingsDialog, ConfirmSavesNumbersAndWritesTheShortcutWhileChecke
     ASSERT_EQ(PressOk(), 1);
     EXPECT_EQ(ReadSetting("autostart"), "0");
     EXPECT_TRUE(PathExists(link));
+}
+
+TEST_F(WindowsSettingsDialog, ALoginOutsideIso885915IsRefusedAndNothingIsSaved) {
+    Stored("username = cam\r\npassword = " + Sha1Hex(std::string("pw")) + "\r\n");
+    const std::string before = ReadFileText(programState.settingsPath);
+    ASSERT_TRUE(OpenSettingsDialog());
+    // Cyrillic, Chinese, and an emoji that takes two UTF-16 units.
+    const wchar_t* const logins[][2] = {{L"cam", L"\u043F\u0430\u0440\u043E\u043B\u044C"},
+                                        {L"\u65E5\u672C\u8A9E", L"pw"}, {L"cam", L"pw\U0001F600"}};
+    for (const auto& login : logins) {
+        Type(gadgetUsernameEntry, login[0]);
+        Type(gadgetPasswordEntry, login[1]);
+        std::string said;
+        std::thread answerer([&] { AnswerMessageBox("Error", [&](const std::string& text) { said = text; }, 30000); });
+        EXPECT_EQ(PressOk(), settingsDialogOpen);
+        answerer.join();
+        EXPECT_EQ(said, "The username and password may only hold characters of ISO-8859-15.");
+    }
+    EXPECT_EQ(ReadFileText(programState.settingsPath), before);
+
+    // The euro sign has a place of its own: the digest is over its byte A4.
+    Type(gadgetUsernameEntry, L"cam");
+    Type(gadgetPasswordEntry, L"\u20ACuro");
+    ASSERT_EQ(PressOk(), 1);
+    EXPECT_EQ(ReadSetting("password"), Sha1Hex(std::string("\xA4uro")));
 }
 
 }  // namespace

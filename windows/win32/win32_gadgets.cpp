@@ -68,6 +68,17 @@ std::wstring WindowText(HWND handle) {
     return text;
 }
 
+// The text the gadget shows: the selected item of a combo box, the window text of the others.
+std::wstring ShownText(const GadgetRecord& record) {
+    if (record.kind != Kind::ComboBox) return WindowText(record.handle);
+    LRESULT item = SendMessageW(record.handle, CB_GETCURSEL, 0, 0);
+    if (item == CB_ERR) return std::wstring();
+    std::wstring text(size_t(SendMessageW(record.handle, CB_GETLBTEXTLEN, WPARAM(item), 0)) + 1, L'\0');
+    LRESULT length = SendMessageW(record.handle, CB_GETLBTEXT, WPARAM(item), LPARAM(text.data()));
+    text.resize(length == CB_ERR ? 0 : size_t(length));
+    return text;
+}
+
 // The spin box's number: what its field shows when that holds digits, kept within the range.
 int SpinValue(GadgetRecord& record) {
     std::string text = TextFromWide(WindowText(record.handle));
@@ -239,21 +250,15 @@ void SetGadgetText(int gadget, const std::string& text) {
 std::string GetGadgetText(int gadget) {
     GadgetRecord* record = FindGadget(gadget);
     if (!record) return std::string();
-    switch (record->kind) {
-    case Kind::Spin:
-        // What the spin box stands for is its number; the field may hold more digits than fit.
-        return std::to_string(SpinValue(*record));
-    case Kind::ComboBox: {
-        LRESULT item = SendMessageW(record->handle, CB_GETCURSEL, 0, 0);
-        if (item == CB_ERR) return std::string();
-        std::wstring text(size_t(SendMessageW(record->handle, CB_GETLBTEXTLEN, WPARAM(item), 0)) + 1, L'\0');
-        LRESULT length = SendMessageW(record->handle, CB_GETLBTEXT, WPARAM(item), LPARAM(text.data()));
-        text.resize(length == CB_ERR ? 0 : size_t(length));
-        return TextFromWide(text);
-    }
-    default:
-        return TextFromWide(WindowText(record->handle));
-    }
+    // What the spin box stands for is its number; the field may hold more digits than fit.
+    if (record->kind == Kind::Spin) return std::to_string(SpinValue(*record));
+    return TextFromWide(ShownText(*record));
+}
+
+bool GadgetTextFitsLatin9(int gadget) {
+    GadgetRecord* record = FindGadget(gadget);
+    if (!record || record->kind == Kind::Spin) return true;
+    return WideTextFitsLatin9(ShownText(*record));
 }
 
 void SetGadgetState(int gadget, int state) {
