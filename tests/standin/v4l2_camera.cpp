@@ -9,7 +9,9 @@
 //   STANDIN_CAMERA_INDEX         N of /dev/videoN (0)
 //   STANDIN_CAMERA_SIZES         sizes offered, "640x480,320x240,160x120" by default
 //   STANDIN_CAMERA_FORMAT        YUYV (default) or MJPG
-//   STANDIN_CAMERA_FAULT         busy (another program streams) or denied (no permission)
+//   STANDIN_CAMERA_FAULT         busy (another program streams), busy-at-stream (the device takes
+//                                every setting and refuses only to start streaming) or denied
+//                                (no permission)
 //   STANDIN_CAMERA_UNPLUG_AFTER  the device goes away after that many frames
 //   STANDIN_CAMERA_LOG           a file that receives one line per call, for finding out what a
 //                                program asks of a camera
@@ -73,7 +75,7 @@ struct Settings {
     std::string node = "/dev/video0";
     std::vector<Size> sizes;
     uint32_t pixelFormat = V4L2_PIX_FMT_YUYV;
-    bool busy = false, denied = false;
+    bool busy = false, busyAtStream = false, denied = false;
     long unplugAfter = -1;
     std::string log;
 };
@@ -104,6 +106,7 @@ const Settings& Config() {
         if (format && std::string(format) == "MJPG") s.pixelFormat = V4L2_PIX_FMT_MJPEG;
         const char* fault = getenv("STANDIN_CAMERA_FAULT");
         s.busy = fault && std::string(fault) == "busy";
+        s.busyAtStream = fault && std::string(fault) == "busy-at-stream";
         s.denied = fault && std::string(fault) == "denied";
         if (const char* after = getenv("STANDIN_CAMERA_UNPLUG_AFTER")) s.unplugAfter = atol(after);
         if (const char* log = getenv("STANDIN_CAMERA_LOG")) s.log = log;
@@ -427,7 +430,7 @@ int Control(Device& device, unsigned long request, void* argument, std::unique_l
     case VIDIOC_STREAMON: {
         if (*static_cast<int*>(argument) != V4L2_BUF_TYPE_VIDEO_CAPTURE || device.buffers.empty())
             return Fail(EINVAL);
-        if (config.busy) return Fail(EBUSY);
+        if (config.busy || config.busyAtStream) return Fail(EBUSY);
         if (device.streaming) return 0;
         device.streaming = true;
         device.streamStart = MonotonicNs();
