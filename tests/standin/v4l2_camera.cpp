@@ -15,6 +15,9 @@
 //   STANDIN_CAMERA_UNPLUG_AFTER  the device goes away after that many frames
 //   STANDIN_CAMERA_LOG           a file that receives one line per call, for finding out what a
 //                                program asks of a camera
+//   STANDIN_CAMERA_SPAWN         a file: the first open starts a process that keeps every
+//                                descriptor of the program and waits, as a library's helper
+//                                process may; its pid goes to the file
 #include <dlfcn.h>
 #include <fcntl.h>
 // jpeglib.h needs FILE declared before it.
@@ -78,6 +81,7 @@ struct Settings {
     bool busy = false, busyAtStream = false, denied = false;
     long unplugAfter = -1;
     std::string log;
+    std::string spawnPidFile;
 };
 
 std::mutex lock;
@@ -110,6 +114,7 @@ const Settings& Config() {
         s.denied = fault && std::string(fault) == "denied";
         if (const char* after = getenv("STANDIN_CAMERA_UNPLUG_AFTER")) s.unplugAfter = atol(after);
         if (const char* log = getenv("STANDIN_CAMERA_LOG")) s.log = log;
+        if (const char* spawn = getenv("STANDIN_CAMERA_SPAWN")) s.spawnPidFile = spawn;
         return s;
     }();
     return settings;
@@ -478,10 +483,24 @@ const char* RequestName(unsigned long request) {
     }
 }
 
+void SpawnOnce() {
+    static std::atomic<bool> spawned{false};
+    if (Config().spawnPidFile.empty() || spawned.exchange(true)) return;
+    pid_t pid = fork();
+    if (pid == 0) {
+        for (;;) pause();
+    }
+    if (FILE* file = fopen(Config().spawnPidFile.c_str(), "w")) {
+        fprintf(file, "%d\n", static_cast<int>(pid));
+        fclose(file);
+    }
+}
+
 int OpenCamera(const char* path, int flags, mode_t mode, const char* realName) {
     using OpenFunction = int (*)(const char*, int, ...);
     if (!path || Config().node != path) return Real<OpenFunction>(realName)(path, flags, mode);
     Log("open %s flags=%#x", path, flags);
+    SpawnOnce();
     if (unplugged) return Fail(ENOENT);
     if (Config().denied) return Fail(EACCES);
     int timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | ((flags & O_CLOEXEC) ? TFD_CLOEXEC : 0));
