@@ -10,7 +10,7 @@
 #include "capturectl/capture_thread.h"
 #include "core/program_state.h"
 #include "program/workdir.h"
-#include "tests/support/session.h"
+#include "tests/support/wait.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -173,25 +173,4 @@ TEST_F(CaptureThreadTest, WaitingThreadLeavesFramesComingAndShutdownKillsTheHelp
     // The thread can only end once the killed helper is gone.
     EXPECT_TRUE(TickUntil(Ended));
     EXPECT_EQ(programState.captureError, "Unknown error");
-}
-
-// A library of the helper may start processes that keep its pipes: the helper's end is reported
-// all the same, and nothing it started outlives it or the shutdown.
-TEST_F(CaptureThreadTest, WhatTheHelperStartedNeitherHidesItsEndNorOutlivesItOrTheShutdown) {
-    OrphanCatcher catcher;
-    InstallHelper(standinHelper);
-    WriteFileText(workDir + "spawn", "");
-    WriteFileText(workDir + "message.txt", "first\nsecond\n");
-    EXPECT_EQ(RunUntilEnd("0"), "first");
-    EXPECT_TRUE(ReapKilled(ReadPidFile(workDir + "spawned.pid")));
-
-    std::filesystem::remove(workDir + "spawned.pid");
-    WriteFileText(workDir + "stay", "");
-    CreateCaptureThread();
-    ASSERT_TRUE(WaitUntil([] { return programState.helperProcess.load(std::memory_order_acquire) > 0; }));
-    pid_t spawned = ReadPidFile(workDir + "spawned.pid");
-    ASSERT_GT(spawned, 0);
-    CleanUpWorkDir();
-    EXPECT_TRUE(ReapKilled(spawned));
-    EXPECT_TRUE(TickUntil(Ended));
 }
