@@ -42,7 +42,7 @@ void CaptureThread(int) {
     std::string index = CameraIndexArgument(s.settingDevice.Get());
     int32_t helper = RunProcess(workDir + helperFileName, index, workDir,
                                 processKeepHandle | processConnectOutput | processConnectError |
-                                    processEndWithProgram);
+                                    processEndWithProgram | processOwnGroup);
     s.helperProcess.store(helper, std::memory_order_release);
     if (helper != 0) {
         do {

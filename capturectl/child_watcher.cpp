@@ -23,7 +23,9 @@ constexpr int fatalSlotCount = 64;
 // Slot states: pid 0 free, > 0 a live or not yet reaped child, -1 taken by the fatal path.
 std::atomic<int32_t> fatalHandles[fatalSlotCount];
 std::atomic<pid_t> fatalPids[fatalSlotCount];
-static_assert(std::atomic<pid_t>::is_always_lock_free, "the fatal path must not take locks");
+std::atomic<bool> fatalGroups[fatalSlotCount];
+static_assert(std::atomic<pid_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the fatal path must not take locks");
 
 // Without a process file descriptor the end of the child is checked this often.
 constexpr int endCheckMilliseconds = 100;
@@ -74,6 +76,9 @@ void* WatchChild(void* argument) {
     }
     {
         std::lock_guard<std::mutex> guard(record->lock);
+        // Killed while the unreaped child still holds the group's id, so that no other group
+        // can have taken it; what the child wrote before its end is in the pipe all the same.
+        if (record->ownGroup) kill(-pid, SIGKILL);
         record->DrainPipes();
         if (ReleaseFatalSlot(record->fatalSlot, pid)) {
             while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
@@ -81,7 +86,6 @@ void* WatchChild(void* argument) {
             record->gone = true;
         }
     }
-    record->goneSignal.notify_all();
     if (pidFd >= 0) close(pidFd);
     return nullptr;
 }
@@ -100,10 +104,12 @@ bool StartWatcher(const std::shared_ptr<ProcessRecord>& record) {
     return started;
 }
 
-int ClaimFatalSlot(int32_t handle, pid_t pid) {
+int ClaimFatalSlot(int32_t handle, pid_t pid, bool ownGroup) {
     for (int slot = 0; slot < fatalSlotCount; ++slot) {
         pid_t expected = 0;
         if (fatalPids[slot].compare_exchange_strong(expected, pid)) {
+            // Before the handle, which is what the fatal-error path looks for.
+            fatalGroups[slot].store(ownGroup);
             fatalHandles[slot].store(handle);
             return slot;
         }
@@ -127,7 +133,7 @@ void KillProcessForFatalError(int32_t handle) {
         // the kill; a slot handed to another child in between is given back untouched.
         if (pid <= 0 || !fatalPids[slot].compare_exchange_strong(pid, -1)) return;
         if (fatalHandles[slot].load() == handle) {
-            kill(pid, SIGKILL);
+            kill(fatalGroups[slot].load() ? -pid : pid, SIGKILL);
         } else {
             fatalPids[slot].store(pid);
         }

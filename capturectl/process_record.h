@@ -3,17 +3,15 @@
 #pragma once
 #include <sys/types.h>
 
-#include <condition_variable>
 #include <mutex>
 #include <string>
 
 struct ProcessRecord {
     pid_t pid = 0;
     int fatalSlot = -1;  // entry in the lock-free table of the fatal-error path, -1 for none
-    bool outputConnected = false;
+    bool ownGroup = false;  // the child leads a process group whose id is its pid
 
     std::mutex lock;
-    std::condition_variable goneSignal;
     bool gone = false;  // reaped: from now on the process id may belong to somebody else
     bool pipesClosed = false;
     int outputFd = -1;

@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <map>
 #include <memory>
 #include <vector>
@@ -22,10 +21,6 @@
 
 namespace {
 
-// How long ProcessRunning waits, once standard output has ended, for the child to be gone. A
-// child that closes its output and lives on is reported running rather than waited for without
-// end, which would hang the capture thread and the shutdown.
-constexpr std::chrono::milliseconds goneWaitLimit{1000};
 // Where closing descriptors one by one stops when the system cannot close a whole range.
 constexpr int fdCloseLimit = 65536;
 
@@ -103,7 +98,8 @@ std::string AbsolutePath(const std::string& file) {
 
 // Between fork and exec only async-signal-safe calls: everything is prepared beforehand.
 pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
-                 const std::string& directory, int outputFd, int errorFd, bool endWithProgram) {
+                 const std::string& directory, int outputFd, int errorFd, bool endWithProgram,
+                 bool ownGroup) {
     std::vector<char*> argv;
     for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
@@ -121,7 +117,11 @@ pid_t StartChild(const std::string& file, const std::vector<std::string>& words,
     const pid_t parent = getpid();
 
     pid_t pid = fork();
+    // Both sides set the group, so that it exists whichever runs first: a kill of the group may
+    // come before the child has run at all.
+    if (pid > 0 && ownGroup) setpgid(pid, pid);
     if (pid != 0) return pid;
+    if (ownGroup && setpgid(0, 0) != 0) _exit(1);
     // A parent gone before the request took effect would never send the signal.
     if (endWithProgram && (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent)) _exit(1);
     // The program's own choices (SIGPIPE ignored, a thread's blocked signals) would otherwise
@@ -159,24 +159,24 @@ int32_t RunProgram(const std::string& program, const std::vector<std::string>& a
     if (keep && (options & processConnectOutput) && !output.Open()) return 0;
     if (keep && (options & processConnectError) && !error.Open()) return 0;
     pid_t pid = StartChild(file, words, directory, output.writeEnd, error.writeEnd,
-                           options & processEndWithProgram);
+                           options & processEndWithProgram, options & processOwnGroup);
     output.CloseWriteEnd();
     error.CloseWriteEnd();
     if (pid < 0) return 0;
 
     auto record = std::make_shared<ProcessRecord>();
     record->pid = pid;
-    record->outputConnected = output.readEnd >= 0;
+    record->ownGroup = options & processOwnGroup;
     record->outputFd = output.TakeReadEnd();
     record->errorFd = error.TakeReadEnd();
     int32_t handle = 1;
     if (keep) {
         handle = RegisterRecord(record);
-        record->fatalSlot = ClaimFatalSlot(handle, pid);
+        record->fatalSlot = ClaimFatalSlot(handle, pid, record->ownGroup);
     }
     if (!StartWatcher(record)) {
         // Nobody would reap it: take it back rather than leave a zombie behind.
-        kill(pid, SIGKILL);
+        kill(record->ownGroup ? -pid : pid, SIGKILL);
         while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
         ReleaseFatalSlot(record->fatalSlot, pid);
@@ -189,12 +189,7 @@ int32_t RunProgram(const std::string& program, const std::vector<std::string>& a
 bool ProcessRunning(int32_t handle) {
     std::shared_ptr<ProcessRecord> record = FindRecord(handle);
     if (!record) return false;
-    std::unique_lock<std::mutex> guard(record->lock);
-    if (record->outputConnected && !record->pipesClosed) {
-        record->DrainPipes();
-        if (!record->outputEnded) return true;
-        return !record->goneSignal.wait_for(guard, goneWaitLimit, [&] { return record->gone; });
-    }
+    std::lock_guard<std::mutex> guard(record->lock);
     return !record->gone;
 }
 
@@ -222,5 +217,5 @@ void KillProcess(int32_t handle) {
     std::shared_ptr<ProcessRecord> record = FindRecord(handle);
     if (!record) return;
     std::lock_guard<std::mutex> guard(record->lock);
-    if (!record->gone) kill(record->pid, SIGKILL);
+    if (!record->gone) kill(record->ownGroup ? -record->pid : record->pid, SIGKILL);
 }

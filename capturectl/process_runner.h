@@ -15,6 +15,10 @@ enum : int {
     // Some systems already do so when the starting thread ends: start it from a thread that
     // outlives it, as the capture thread outlives its helper.
     processEndWithProgram = 8,
+    // The child leads a process group of its own, and the group goes with it: every kill of the
+    // child kills the group, and what is left of the group when the child ends is killed then,
+    // so that no process the child started outlives it or keeps its pipes open.
+    processOwnGroup = 16,
 };
 
 // Finds the program (a path with "/" naming a non-empty executable file is used as it is; a
@@ -30,8 +34,8 @@ int32_t RunProcess(const std::string& program, const std::string& arguments,
 int32_t RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& directory, int options);
 
-// With standard output connected: true until it has ended, then waits (at most about a second)
-// for the process to be gone. Otherwise: true while the process exists.
+// True until the process has ended and been reaped. Its pipes do not count: a child of it may
+// hold them open long after it has ended.
 bool ProcessRunning(int32_t handle);
 
 // The next complete line of the error output without its line feed (a carriage return before
@@ -41,7 +45,8 @@ std::string ReadProcessErrorLine(int32_t handle);
 // Frees the handle and closes its pipes; the process is neither waited for nor stopped.
 void CloseProcess(int32_t handle);
 
-// Sends SIGKILL to the process unless it has already ended; neither waits nor frees the handle.
+// Sends SIGKILL to the process (with processOwnGroup to its group) unless it has already ended;
+// neither waits nor frees the handle.
 void KillProcess(int32_t handle);
 
 // The same kill for the fatal-error path: async-signal-safe (no lock, no allocation).

@@ -24,6 +24,28 @@ bool HeldByAnotherProgram(int device) {
     return ioctl(device, VIDIOC_S_FMT, &format) != 0 && errno == EBUSY;
 }
 
+// Whether the driver refuses to start a stream as busy. Some devices take every setting and are
+// held only once streaming starts (the stream of another program, a pipeline they share), and
+// OpenCV then merely fails its first grab. The probe asks as OpenCV did: one buffer queued, then
+// the start.
+bool StreamRefusedAsBusy(int device) {
+    v4l2_requestbuffers request{};
+    request.count = 1;
+    request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    request.memory = V4L2_MEMORY_MMAP;
+    if (ioctl(device, VIDIOC_REQBUFS, &request) != 0) return errno == EBUSY;
+    v4l2_buffer buffer{};
+    buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    buffer.memory = V4L2_MEMORY_MMAP;
+    int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    bool busy = ioctl(device, VIDIOC_QBUF, &buffer) == 0 && ioctl(device, VIDIOC_STREAMON, &type) != 0 &&
+                errno == EBUSY;
+    ioctl(device, VIDIOC_STREAMOFF, &type);
+    request.count = 0;
+    ioctl(device, VIDIOC_REQBUFS, &request);
+    return busy;
+}
+
 std::string InUse(const std::string& node) {
     return "The camera " + node + " is in use by another program: close it and press Start again.";
 }
@@ -63,8 +85,14 @@ std::string DescribeOpenFailure(int index) {
     return fixed;
 }
 
-std::string DescribeLostCamera(int index) {
+std::string DescribeLostCamera(int index, bool anyPicture) {
     if (index >= 0 && NodeGone(NodeOf(index)))
         return "The camera " + NodeOf(index) + " was unplugged: plug it in again and press Start.";
+    if (index >= 0 && !anyPicture) {
+        int device = open(NodeOf(index).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        bool busy = device >= 0 ? HeldByAnotherProgram(device) || StreamRefusedAsBusy(device) : errno == EBUSY;
+        if (device >= 0) close(device);
+        if (busy) return InUse(NodeOf(index));
+    }
     return "The camera stopped sending pictures: press Start to try again.";
 }

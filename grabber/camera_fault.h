@@ -8,5 +8,7 @@
 // ask), add it to the line that names the failed check, which any other failure gets bare.
 std::string DescribeOpenFailure(int index);
 
-// The diagnostic line for a camera that stopped delivering frames while it ran.
-std::string DescribeLostCamera(int index);
+// The diagnostic line for a camera that stopped delivering frames, or (anyPicture false) that
+// opened and never delivered one: unplugged and, before the first picture, busy have lines of
+// their own.
+std::string DescribeLostCamera(int index, bool anyPicture);

@@ -22,8 +22,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     RequestFrameSize(camera);
-    WriteFramesUntilGrabFails(camera, "");
+    int written = WriteFramesUntilGrabFails(camera, "");
+    // Released first: the second look opens the device itself.
     camera.release();
-    std::fprintf(stderr, "%s\n", DescribeLostCamera(index).c_str());
+    std::fprintf(stderr, "%s\n", DescribeLostCamera(index, written > 0).c_str());
     return 1;
 }

@@ -42,11 +42,6 @@ std::string NextLine(int32_t handle) {
     return line;
 }
 
-pid_t ReadPidFile(const std::string& path) {
-    EXPECT_TRUE(WaitUntil([&] { return ReadFileText(path).find('\n') != std::string::npos; }));
-    return pid_t(std::atoi(ReadFileText(path).c_str()));
-}
-
 void MakeFile(const std::string& path, const std::string& content, mode_t mode) {
     WriteFileText(path, content);
     ASSERT_EQ(chmod(path.c_str(), mode), 0);
@@ -232,6 +227,7 @@ TEST(ProgramLookup, WithoutHandleTheResultIsOneAndTheChildIsReapedAllTheSame) {
     ScopedPath path(bin.path());
     EXPECT_EQ(RunProcess("firefox", "pidfile:" + work.File("pid"), "", 0), 1);
     pid_t pid = ReadPidFile(work.File("pid"));
+    ASSERT_GT(pid, 0);
     EXPECT_TRUE(WaitUntil([&] { return ProcessGone(pid); }));
 }
 
@@ -351,10 +347,59 @@ TEST(ProcessLifetime, ChattyChildNeverBlocksWhileNobodyAsks) {
         "", keepAll);
     ASSERT_GT(handle, 0);
     pid_t pid = ReadPidFile(dir.File("pid"));
+    ASSERT_GT(pid, 0);
     EXPECT_TRUE(WaitUntil([&] { return ProcessGone(pid); }));
     EXPECT_FALSE(ProcessRunning(handle));
     EXPECT_EQ(ReadProcessErrorLine(handle), "first");
     CloseProcess(handle);
+}
+
+// A library that the child loads may start a process of its own, which keeps the child's pipes.
+TEST(ProcessGroups, ChildIsReportedEndedWithItsFirstLineWhileItsOwnChildHoldsThePipes) {
+    for (int group : {0, int(processOwnGroup)}) {
+        SCOPED_TRACE(group ? "own group: the rest goes with it" : "no group: the rest stays");
+        TempDir dir;
+        OrphanCatcher catcher;
+        int32_t handle = RunProcess(child, "spawn:" + dir.File("spawned") + " say:first say:second exit:1",
+                                    "", keepAll | group);
+        ASSERT_GT(handle, 0);
+        pid_t spawned = ReadPidFile(dir.File("spawned"));
+        ASSERT_GT(spawned, 0);
+        EXPECT_TRUE(WaitUntil([&] { return !ProcessRunning(handle); }));
+        EXPECT_EQ(ReadProcessErrorLine(handle), "first");
+        CloseProcess(handle);
+        if (group) {
+            EXPECT_TRUE(ReapKilled(spawned));
+        } else {
+            EXPECT_TRUE(ProcessAlive(spawned));
+            kill(spawned, SIGKILL);
+            EXPECT_TRUE(ReapKilled(spawned));
+        }
+    }
+}
+
+TEST(ProcessGroups, KillAndTheFatalPathKillTheWholeGroup) {
+    for (bool fatal : {false, true}) {
+        SCOPED_TRACE(fatal ? "fatal path" : "KillProcess");
+        TempDir dir;
+        OrphanCatcher catcher;
+        int32_t handle = RunProcess(child, "spawn:" + dir.File("spawned") + " pid forever", "",
+                                    keepAll | processOwnGroup);
+        ASSERT_GT(handle, 0);
+        pid_t spawned = ReadPidFile(dir.File("spawned"));
+        ASSERT_GT(spawned, 0);
+        pid_t pid = std::atoi(NextLine(handle).c_str());
+        if (fatal) {
+            KillProcessForFatalError(handle);
+            // Left unreaped by the fatal path, as ever; the program ends right after.
+            EXPECT_TRUE(WaitUntil([&] { return ProcessStateLetter(pid) == 'Z'; }));
+        } else {
+            KillProcess(handle);
+            EXPECT_TRUE(WaitUntil([&] { return !ProcessRunning(handle); }));
+        }
+        EXPECT_TRUE(ReapKilled(spawned));
+        CloseProcess(handle);
+    }
 }
 
 TEST(ProcessHandles, UnknownHandlesAreHarmless) {
@@ -396,6 +441,7 @@ TEST(ProcessHandles, CloseOnOneThreadWhileAnotherChecksAndKills) {
         // A child killed early may not have written its pid; one that was left alone has.
         if (round % 2 == 0 || !ReadFileText(pidFile).empty()) {
             pid_t pid = ReadPidFile(pidFile);
+            ASSERT_GT(pid, 0);
             EXPECT_TRUE(WaitUntil([&] { return ProcessGone(pid); }));
         }
     }

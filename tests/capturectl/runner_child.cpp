@@ -20,6 +20,13 @@ void WriteAll(int fd, const std::string& text) {
     }
 }
 
+bool WritePidFile(const std::string& path, pid_t pid) {
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (!file) return false;
+    std::fprintf(file, "%d\n", int(pid));
+    return std::fclose(file) == 0;
+}
+
 bool Take(const std::string& step, const char* prefix, std::string& rest) {
     size_t length = std::strlen(prefix);
     if (step.compare(0, length, prefix) != 0) return false;
@@ -73,10 +80,15 @@ int main(int argc, char** argv) {
         } else if (Take(step, "outbytes:", value)) {
             WriteAll(1, std::string(std::stoul(value), 'o'));
         } else if (Take(step, "pidfile:", value)) {
-            FILE* file = std::fopen(value.c_str(), "w");
-            if (!file) return 4;
-            std::fprintf(file, "%d\n", int(getpid()));
-            std::fclose(file);
+            if (!WritePidFile(value, getpid())) return 4;
+        } else if (Take(step, "spawn:", value)) {
+            // A child of its own that keeps every descriptor and waits, as a helper process
+            // that a library starts would; its pid goes to the file.
+            pid_t spawned = fork();
+            if (spawned == 0) {
+                for (;;) pause();
+            }
+            if (spawned < 0 || !WritePidFile(value, spawned)) return 5;
         } else if (Take(step, "sleep:", value)) {
             usleep(useconds_t(std::stoul(value) * 1000));
         } else if (Take(step, "exit:", value)) {

@@ -1,7 +1,7 @@
 // The built capture program against a camera at the kernel's video interface (the preloaded
 // stand-in device): fresh frames of the asked size or of the camera's own, in both pixel formats,
-// and a first error line that names the cause for a busy, a forbidden, a missing and an unplugged
-// camera.
+// and a first error line that names the cause for a busy (at the format or at the start of the
+// stream), a forbidden, a missing and an unplugged camera.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -131,13 +131,16 @@ TEST(CaptureDevice, FramesAreFreshInTheAskedSizeOrTheCamerasOwn) {
     }
 }
 
-TEST(CaptureDevice, CameraThatCannotBeOpenedSaysWhyFirst) {
+TEST(CaptureDevice, CameraThatCannotBeOpenedOrStartedSaysWhyFirst) {
     struct Case {
         std::vector<std::string> environment;
         const char* index;
         std::string line;
     } cases[] = {
         {{"STANDIN_CAMERA_FAULT=busy"},
+         "0",
+         "The camera /dev/video0 is in use by another program: close it and press Start again."},
+        {{"STANDIN_CAMERA_FAULT=busy-at-stream"},
          "0",
          "The camera /dev/video0 is in use by another program: close it and press Start again."},
         {{"STANDIN_CAMERA_FAULT=denied"},

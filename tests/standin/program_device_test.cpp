@@ -116,3 +116,14 @@ TEST(ProgramWithCamera, BusyForbiddenAndUnpluggedCamerasAreEachReportedAndStopTh
     EXPECT_EQ(TakeReport({"STANDIN_CAMERA_UNPLUG_AFTER=8"}),
               report + "The camera /dev/video0 was unplugged: plug it in again and press Start.");
 }
+
+// The camera's library leaves a process that holds the helper's pipes; the device then refuses
+// to start streaming.
+TEST(ProgramWithCamera, CameraRefusedAtTheStreamStartIsReportedInUseAndNothingTheHelperLeftStays) {
+    TempDir dir;
+    OrphanCatcher catcher;
+    EXPECT_EQ(TakeReport({"STANDIN_CAMERA_FAULT=busy-at-stream", "STANDIN_CAMERA_SPAWN=" + dir.File("spawned")}),
+              "Can not create webcam captures.\nError message:\nThe camera /dev/video0 is in use by another "
+              "program: close it and press Start again.");
+    EXPECT_TRUE(ReapKilled(ReadPidFile(dir.File("spawned"))));
+}

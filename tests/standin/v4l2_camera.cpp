@@ -9,10 +9,15 @@
 //   STANDIN_CAMERA_INDEX         N of /dev/videoN (0)
 //   STANDIN_CAMERA_SIZES         sizes offered, "640x480,320x240,160x120" by default
 //   STANDIN_CAMERA_FORMAT        YUYV (default) or MJPG
-//   STANDIN_CAMERA_FAULT         busy (another program streams) or denied (no permission)
+//   STANDIN_CAMERA_FAULT         busy (another program streams), busy-at-stream (the device takes
+//                                every setting and refuses only to start streaming) or denied
+//                                (no permission)
 //   STANDIN_CAMERA_UNPLUG_AFTER  the device goes away after that many frames
 //   STANDIN_CAMERA_LOG           a file that receives one line per call, for finding out what a
 //                                program asks of a camera
+//   STANDIN_CAMERA_SPAWN         a file: the first open starts a process that keeps every
+//                                descriptor of the program and waits, as a library's helper
+//                                process may; its pid goes to the file
 #include <dlfcn.h>
 #include <fcntl.h>
 // jpeglib.h needs FILE declared before it.
@@ -73,9 +78,10 @@ struct Settings {
     std::string node = "/dev/video0";
     std::vector<Size> sizes;
     uint32_t pixelFormat = V4L2_PIX_FMT_YUYV;
-    bool busy = false, denied = false;
+    bool busy = false, busyAtStream = false, denied = false;
     long unplugAfter = -1;
     std::string log;
+    std::string spawnPidFile;
 };
 
 std::mutex lock;
@@ -104,9 +110,11 @@ const Settings& Config() {
         if (format && std::string(format) == "MJPG") s.pixelFormat = V4L2_PIX_FMT_MJPEG;
         const char* fault = getenv("STANDIN_CAMERA_FAULT");
         s.busy = fault && std::string(fault) == "busy";
+        s.busyAtStream = fault && std::string(fault) == "busy-at-stream";
         s.denied = fault && std::string(fault) == "denied";
         if (const char* after = getenv("STANDIN_CAMERA_UNPLUG_AFTER")) s.unplugAfter = atol(after);
         if (const char* log = getenv("STANDIN_CAMERA_LOG")) s.log = log;
+        if (const char* spawn = getenv("STANDIN_CAMERA_SPAWN")) s.spawnPidFile = spawn;
         return s;
     }();
     return settings;
@@ -427,7 +435,7 @@ int Control(Device& device, unsigned long request, void* argument, std::unique_l
     case VIDIOC_STREAMON: {
         if (*static_cast<int*>(argument) != V4L2_BUF_TYPE_VIDEO_CAPTURE || device.buffers.empty())
             return Fail(EINVAL);
-        if (config.busy) return Fail(EBUSY);
+        if (config.busy || config.busyAtStream) return Fail(EBUSY);
         if (device.streaming) return 0;
         device.streaming = true;
         device.streamStart = MonotonicNs();
@@ -475,10 +483,24 @@ const char* RequestName(unsigned long request) {
     }
 }
 
+void SpawnOnce() {
+    static std::atomic<bool> spawned{false};
+    if (Config().spawnPidFile.empty() || spawned.exchange(true)) return;
+    pid_t pid = fork();
+    if (pid == 0) {
+        for (;;) pause();
+    }
+    if (FILE* file = fopen(Config().spawnPidFile.c_str(), "w")) {
+        fprintf(file, "%d\n", static_cast<int>(pid));
+        fclose(file);
+    }
+}
+
 int OpenCamera(const char* path, int flags, mode_t mode, const char* realName) {
     using OpenFunction = int (*)(const char*, int, ...);
     if (!path || Config().node != path) return Real<OpenFunction>(realName)(path, flags, mode);
     Log("open %s flags=%#x", path, flags);
+    SpawnOnce();
     if (unplugged) return Fail(ENOENT);
     if (Config().denied) return Fail(EACCES);
     int timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | ((flags & O_CLOEXEC) ? TFD_CLOEXEC : 0));

@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <poll.h>
 #include <signal.h>
@@ -231,6 +232,26 @@ char ProcessStateLetter(pid_t pid) {
 bool ProcessAlive(pid_t pid) {
     char state = ProcessStateLetter(pid);
     return state != 0 && state != 'Z' && state != 'X';
+}
+
+pid_t ReadPidFile(const std::string& path) {
+    if (!WaitUntil([&] { return ReadFileText(path).find('\n') != std::string::npos; })) return 0;
+    return pid_t(std::atoi(ReadFileText(path).c_str()));
+}
+
+OrphanCatcher::OrphanCatcher() { prctl(PR_SET_CHILD_SUBREAPER, 1); }
+
+OrphanCatcher::~OrphanCatcher() { prctl(PR_SET_CHILD_SUBREAPER, 0); }
+
+bool ReapKilled(pid_t pid, int limitMilliseconds) {
+    if (pid <= 0) return false;
+    int status = 0;
+    if (!WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limitMilliseconds)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return false;
+    }
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
 bool KillProcessTree(pid_t root, int limitMilliseconds) {

@@ -83,6 +83,21 @@ char ProcessStateLetter(pid_t pid);
 inline bool ProcessGone(pid_t pid) { return ProcessStateLetter(pid) == 0; }
 // True while the process exists and has not ended (a zombie counts as ended).
 bool ProcessAlive(pid_t pid);
+// The process id that a program writes into a file, once a whole line is there; 0 when none
+// came within the time.
+pid_t ReadPidFile(const std::string& path);
+// While it lives, processes that lose their parent come to this one to be reaped
+// (PR_SET_CHILD_SUBREAPER) instead of lingering as zombies under a process 1 that reaps nobody.
+class OrphanCatcher {
+public:
+    OrphanCatcher();
+    ~OrphanCatcher();
+    OrphanCatcher(const OrphanCatcher&) = delete;
+    OrphanCatcher& operator=(const OrphanCatcher&) = delete;
+};
+// Reaps a child (a caught orphan too) once it has ended; true when SIGKILL ended it. One still
+// running after the time is killed and reaped all the same, and the answer is false.
+bool ReapKilled(pid_t pid, int limitMilliseconds = 10000);
 // Ends the process and every process below it (held still first, so that none forks unseen) and
 // waits until each is reaped; a descendant that lost its parent is reaped here when this process
 // is their subreaper. False when one outlived the time.
