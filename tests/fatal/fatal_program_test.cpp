@@ -12,6 +12,7 @@
 #include <sys/user.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -217,7 +218,12 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, FaultThenEnd,
     testing::Values(FaultAndEnd{SIGSEGV, ""}, FaultAndEnd{SIGSEGV, serverThreadName}, FaultAndEnd{SIGTRAP, ""},
                     FaultAndEnd{SIGSYS, serverThreadName}, FaultAndEnd{SIGXCPU, nullptr},
-                    FaultAndEnd{SIGXFSZ, captureThreadName}));
+                    FaultAndEnd{SIGXFSZ, captureThreadName}),
+    [](const testing::TestParamInfo<FaultAndEnd>& info) {
+        std::string where = !info.param.thread ? "process" : *info.param.thread ? info.param.thread : "main";
+        std::replace(where.begin(), where.end(), '-', '_');
+        return std::string(sigabbrev_np(info.param.signal)) + "_" + where;
+    });
 
 TEST_F(FatalProgram, DisplayGoingAwayEndsTheProgramWithTheCleanUp) {
     Clock::time_point start = Clock::now();
