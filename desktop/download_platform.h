@@ -1,4 +1,4 @@
-// What the HTTP download needs beyond the web server's socket seam: the system's name lookup,
+// What the HTTP download needs beyond the socket seam of net/: the system's name lookup,
 // opening a connection, and the answer file. One implementation per platform (download_linux.cpp
 // here, windows/download_win.cpp); the time limits are the shared code's (host_lookup.cpp,
 // download.cpp).

@@ -26,6 +26,7 @@ void ShowNetworkMessage() {
 }
 
 // A capture thread waiting now is let through once; a permit nobody took is taken back at once.
+// The second take drops a permit left from before this tick too: every tick ends at a count of 0.
 void ReleaseFrame(const MainLoopState& loop) {
     ProgramState& s = programState;
     if (loop.capturePaused == 1) {

@@ -13,8 +13,10 @@ inline constexpr SocketHandle noSocket = -1;
 // fixed set size; poll() has none).
 inline constexpr size_t watchableSockets = 512;
 
-// A non-blocking IPv4 listening socket on every local address, without address reuse;
-// noSocket when it cannot be created, bound or put into listening state.
+// A non-blocking IPv4 listening socket on every local address that never shares its port with
+// another listener: Linux binds over the port's finished connections only, so that Stop then Start
+// works at once, and Windows claims the port for itself; noSocket when it cannot be created, bound
+// or put into listening state.
 SocketHandle OpenListeningSocket(uint16_t port, int backlog);
 
 // One pending connection, made non-blocking, with the peer's IPv4 address in host byte order;
