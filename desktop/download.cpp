@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <string_view>
 
@@ -17,9 +18,6 @@ using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
 
 constexpr size_t pieceSize = 2048;
-// The whole download, from the lookup of the host to the last byte kept, however slowly the
-// answer trickles in: the main window does not react meanwhile.
-constexpr int wholeLimit = 10000;
 // What is kept of the body; an answer that goes on is cut there and counts as done.
 constexpr uint64_t keptLimit = 64 * 1024;
 constexpr int sendWait = 50;
@@ -29,16 +27,18 @@ constexpr int trailingLimit = 1000;
 
 class Deadline {
 public:
-    explicit Deadline(int limitMilliseconds) : end_(Clock::now() + Milliseconds(limitMilliseconds)) {}
+    explicit Deadline(int limitMilliseconds)
+        : end_(Clock::now() + Milliseconds(limitMilliseconds)), limit_(limitMilliseconds) {}
     // What is left of the time, at most `limit` milliseconds; 0 once it is over.
     int Within(int limitMilliseconds) const {
         auto left = std::chrono::duration_cast<Milliseconds>(end_ - Clock::now()).count();
         return int(std::max<long long>(0, std::min<long long>(left, limitMilliseconds)));
     }
-    int Left() const { return Within(wholeLimit); }
+    int Left() const { return Within(limit_); }
 
 private:
     Clock::time_point end_;
+    int limit_;
 };
 
 // The answer file, which takes no more than keptLimit bytes.
@@ -86,7 +86,7 @@ bool SendWhole(SocketHandle socket, const std::string& data, const Deadline& dea
 // What arrives within the limit and the whole download's time, at most `size` bytes; 0 when the
 // peer closed, the socket failed or nothing came in time.
 size_t ReceiveWithin(SocketHandle socket, char* buffer, size_t size, const Deadline& whole,
-                     int limitMilliseconds = wholeLimit) {
+                     int limitMilliseconds = INT_MAX) {
     Deadline step(whole.Within(limitMilliseconds));
     for (;;) {
         long received = ReceiveSocket(socket, buffer, size);
@@ -172,8 +172,8 @@ std::string FormatDownloadRequest(const DownloadAddress& parts) {
            "\r\nConnection: close\r\n\r\n";
 }
 
-bool DownloadToFile(const std::string& address, const std::string& filePath) {
-    Deadline deadline(wholeLimit);
+bool DownloadToFile(const std::string& address, const std::string& filePath, int limitMilliseconds) {
+    Deadline deadline(limitMilliseconds);
     DownloadAddress parts;
     if (!SplitDownloadAddress(address, parts)) return false;
     uint32_t peer = 0;
