@@ -18,6 +18,7 @@
 
 #include "core/program_state.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/wait.h"
 #include "tests/web/server_fixture.h"
 #include "web/login.h"
 #include "web/monotonic_clock.h"
@@ -30,10 +31,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 const std::string login(loginPage), viewer(viewerPage), notFound(notFoundPage);
-
-int64_t MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
-}
 
 void SleepUntil(Clock::time_point start, int64_t offsetMs) {
     std::this_thread::sleep_until(start + milliseconds(offsetMs));
