@@ -13,14 +13,15 @@
 #include <thread>
 #include <vector>
 
-#include "bench/lib/loopback_get.h"
 #include "tests/standin/frame_stamp.h"
+#include "tests/support/loopback_client.h"
 
 namespace {
 
 std::string Fetch(int port, const std::string& path) {
-    return LoopbackExchange(
-        port, "GET /" + path + " HTTP/1.1\r\nAccept: image/*\r\nConnection: keep-alive\r\n\r\n");
+    ClientSocket client("127.0.0.1", port);
+    client.Send("GET /" + path + " HTTP/1.1\r\nAccept: image/*\r\nConnection: keep-alive\r\n\r\n");
+    return client.ReadUntilClosed(2000);
 }
 
 int Percentile(const std::vector<int>& sorted, double share) {

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/lib/loopback_get.h"
+#include "tests/support/loopback_client.h"
 
 namespace {
 
@@ -31,8 +31,9 @@ std::string FrameTag(const std::string& picture) {
 }
 
 std::string Fetch(int port, long number) {
-    return LoopbackExchange(port, "GET /webcam.jpg?" + std::to_string(number) +
-                                      " HTTP/1.1\r\nConnection: close\r\n\r\n");
+    ClientSocket client("127.0.0.1", port);
+    client.Send("GET /webcam.jpg?" + std::to_string(number) + " HTTP/1.1\r\nConnection: close\r\n\r\n");
+    return client.ReadUntilClosed(2000);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-# What the benchmarks share: free ports, nginx with one worker as the reference, wrk runs against
-# both servers alternating, medians, and CPU and memory of a process from /proc.
+# What the benchmarks share: free ports, waiting for a server, nginx with one worker as the
+# reference, wrk runs against both servers alternating, medians, and CPU and memory of a process
+# from /proc.
 # Source it after setting `work` (a private temporary folder the caller removes); the caller
 # defines renew_login, run before every wrk run against its own server.
 
@@ -14,6 +15,16 @@ free_port() {
     if ! (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; then echo "$port"; return; fi
   done
   echo "no free port" >&2
+  return 1
+}
+
+# wait_until_serving PORT [FILE]: true once 127.0.0.1:PORT answers (with the file, when one is
+# named) within 10 s.
+wait_until_serving() {
+  for _ in $(seq 100); do
+    curl -s ${2:+-f} -o /dev/null "http://127.0.0.1:$1/${2:-}" && return 0
+    sleep 0.1
+  done
   return 1
 }
 
@@ -46,12 +57,7 @@ http {
 CONF
   taskset -c $server_cpu nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
   nginx_pid=$!
-  for _ in $(seq 50); do
-    curl -sf -o /dev/null "http://127.0.0.1:$nginx_port/$file" && return 0
-    sleep 0.1
-  done
-  echo "nginx does not serve $file" >&2
-  return 1
+  wait_until_serving "$nginx_port" "$file" || { echo "nginx does not serve $file" >&2; return 1; }
 }
 
 # wrk_run NAME URL CLIENTS SECONDS

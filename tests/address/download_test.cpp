@@ -15,14 +15,11 @@
 #include "desktop/download.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 class Download : public ::testing::Test {
 protected:

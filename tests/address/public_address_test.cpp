@@ -12,6 +12,7 @@
 #include "desktop/public_address.h"
 #include "tests/support/loopback_http_server.h"
 #include "tests/desktop/gui_support.h"
+#include "tests/support/program_state.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -25,10 +26,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(StartGadgetsForTest()) << "no X display (set DISPLAY)";
         ASSERT_TRUE(service.ok());
+        ResetProgramState(dir.path());
         ProgramState& s = programState;
-        ApplyLanguage("english");
         s.networkReady = 1;
-        s.workDir = dir.path() + "/";
         s.serviceBaseUrl = service.BaseUrl();
         s.settingPort.Set("8080");
         ASSERT_TRUE(OpenMainWindow());

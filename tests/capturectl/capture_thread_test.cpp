@@ -10,6 +10,7 @@
 #include "capturectl/capture_thread.h"
 #include "core/program_state.h"
 #include "program/workdir.h"
+#include "tests/support/program_state.h"
 #include "tests/support/wait.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,13 +25,8 @@ protected:
     std::string workDir = dir.path() + "/";
 
     void SetUp() override {
-        programState.workDir = workDir;
-        programState.jpegPath = workDir + "webcam.jpg";
-        programState.helperProcess.store(0);
-        programState.captureError.clear();
+        ResetProgramState(dir.path());
         programState.settingDevice.Set("0");
-        while (programState.frameSemaphore.try_acquire()) {
-        }
     }
 
     void TearDown() override {

@@ -83,8 +83,7 @@ TEST(DesktopBlackBox, FirstStartAsksForTheLoginAndWritesTheEightSettings) {
     ASSERT_FALSE(main.empty());
     EXPECT_TRUE(run.WindowGone(dialog));
     EXPECT_EQ(ReadFileText(run.SettingsFile()),
-              "language = English\nusername = anna\npassword = " + Sha1Hex(std::string("secret")) +
-                  "\nserver = 0\nhide = 0\nipcheck = 0\nport = 8000\ndevice = 0\n");
+              StoredSettings(8000, {{"password", Sha1Hex(std::string("secret"))}}));
     EXPECT_TRUE(run.Screenshot(main, "main-en"));
     CloseAndExpectCleanEnd(run, main, -1, "");
 }
@@ -196,7 +195,7 @@ TEST(DesktopBlackBox, PreviewWithoutFirefoxSaysSo) {
 }
 
 TEST(DesktopBlackBox, GermanWindowsForTheScreenshots) {
-    DesktopRun run(StoredSettings(FreePort(), "Deutsch"));
+    DesktopRun run(StoredSettings(FreePort(), {{"language", "Deutsch"}}));
     ASSERT_TRUE(run.DisplayReady());
     run.Start();
     std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
@@ -237,7 +236,7 @@ TEST(DesktopBlackBoxRealClock, AddressCheckAtStartUpShowsTheWindowMeanwhileAndEn
     ScriptedReply silent;
     silent.silent = true;
     echo->SetReply(silent);
-    DesktopRun run(StoredSettings(FreePort(), "English", 1));
+    DesktopRun run(StoredSettings(FreePort(), {{"ipcheck", "1"}}));
     ASSERT_TRUE(run.DisplayReady());
     run.Start();
     ASSERT_TRUE(WaitUntil([&] { return echo->Requests().size() == 1; }, 5000)) << run.Output();

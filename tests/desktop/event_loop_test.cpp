@@ -26,7 +26,10 @@
 #include "desktop/tray.h"
 #include "tests/desktop/gui_support.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/program_state.h"
+#include "tests/support/session.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 #include "web/server_thread.h"
 
 extern const unsigned char iconImage[];
@@ -35,10 +38,6 @@ extern const std::size_t iconImageSize;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-long MillisecondsSince(Clock::time_point start) {
-    return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
 
 class EventLoopTest : public testing::Test {
 protected:
@@ -52,25 +51,16 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(StartGadgetsForTest()) << "no X display (set DISPLAY)";
+        ResetProgramState(dir.path());
         ProgramState& s = programState;
-        s.workDir = dir.path() + "/";
-        s.jpegPath = s.workDir + jpegFileName;
-        s.settingsPath = dir.File("settings.ini");
         s.serviceBaseUrl = "http://127.0.0.1:9";  // nobody answers: the address check fails
         s.sessionId = Sha1Hex(std::string("session"));
         s.networkReady = 1;
-        s.ioBuffer.assign(bufferSize, 0);
-        s.responseBuffer.assign(bufferSize, 0);
-        ApplyLanguage("english");
         port = FreePort();
         ASSERT_NE(port, 0);
         LoadImageFromPng(iconImageSlot, iconImage, iconImageSize);
         s.settingPort.Set(std::to_string(port));
         s.settingDevice.Set("0");
-        s.runningPort.clear();
-        s.helperProcess.store(0);
-        s.captureError.clear();
-        s.userCount.store(0);
         WriteFileText(s.workDir + helperFileName, ReadFileText(FAKE_CAMERA_PATH));
         chmod((s.workDir + helperFileName).c_str(), 0755);
         savedPath = std::getenv("PATH");
@@ -419,7 +409,7 @@ TEST_F(EventLoopTest, ClosingTheMainWindowEndsTheLoopAndTrayDoubleClickRestores)
     close.window = settingsWindow;
     EXPECT_TRUE(HandleMainEvent(loop, close)) << "only the main window's close ends the loop";
 
-    TrayManager manager;
+    TrayManager manager(std::getenv("DISPLAY"));
     ASSERT_TRUE(manager.Ready(5000)) << "trayer did not take the tray";
     Press(gadgetHideButton);
     PumpToolkit(200);

@@ -3,9 +3,6 @@
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 // Xlib's None macro would swallow EventKind::NoEvent.
 #undef None
 
@@ -13,6 +10,7 @@
 
 #include "core/latin9.h"
 #include "desktop/gtk/gtk_toolkit.h"
+#include "tests/support/session.h"
 
 bool StartGadgetsForTest() {
     static char name[] = "lumora-test";
@@ -52,15 +50,10 @@ void RequestWindowClose(int window) {
     gtk_widget_realize(widget);
     GdkWindow* gdkWindow = gtk_widget_get_window(widget);
     Display* display = GDK_WINDOW_XDISPLAY(gdkWindow);
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = GDK_WINDOW_XID(gdkWindow);
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
-    XFlush(display);
+    // The request comes over a connection of its own, as a window manager's does: the window must
+    // exist at the server before it gets there.
+    XSync(display, False);
+    CloseLikeWindowManager(DisplayString(display), std::to_string(GDK_WINDOW_XID(gdkWindow)));
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(int answerAfterMilliseconds)
@@ -124,32 +117,4 @@ WindowEvent WaitForEventKind(EventKind kind, int timeoutMilliseconds) {
         if (event.kind == kind) return event;
         if (event.kind == EventKind::NoEvent) return event;
     }
-}
-
-TrayManager::TrayManager() {
-    static char program[] = "trayer";
-    static char edge[] = "--edge", top[] = "top", align[] = "--align", right[] = "right";
-    static char width[] = "--widthtype", request[] = "request", height[] = "--height";
-    static char pixels[] = "24", dock[] = "--SetDockType", no[] = "false";
-    char* arguments[] = {program, edge, top,    align, right, width,
-                         request, height, pixels, dock, no,    nullptr};
-    pid_t child = -1;
-    if (posix_spawnp(&child, program, nullptr, nullptr, arguments, environ) == 0) pid = child;
-}
-
-TrayManager::~TrayManager() {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
-
-bool TrayManager::Ready(int timeoutMilliseconds) const {
-    Display* display = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
-    Atom selection = XInternAtom(display, "_NET_SYSTEM_TRAY_S0", False);
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
-    while (pid > 0 && std::chrono::steady_clock::now() < end) {
-        if (XGetSelectionOwner(display, selection) != 0) return true;
-        g_usleep(20000);
-    }
-    return false;
 }

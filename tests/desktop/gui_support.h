@@ -50,19 +50,5 @@ private:
 // while a dialog's own loop is waiting.
 void RunLater(int milliseconds, std::function<void()> action);
 
-// trayer docked on the test's display as the tray manager; ended by its process id.
-class TrayManager {
-public:
-    TrayManager();
-    ~TrayManager();
-    TrayManager(const TrayManager&) = delete;
-    TrayManager& operator=(const TrayManager&) = delete;
-    // Whether the manager owns the tray selection within the time.
-    bool Ready(int timeoutMilliseconds) const;
-
-private:
-    int pid = -1;
-};
-
 // Takes events until one of the kind arrives or the time is up; kind NoEvent when none came.
 WindowEvent WaitForEventKind(EventKind kind, int timeoutMilliseconds);

@@ -17,6 +17,7 @@
 #include "desktop/main_window.h"
 #include "desktop/settings_dialog.h"
 #include "tests/desktop/gui_support.h"
+#include "tests/support/program_state.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -36,17 +37,8 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(StartGadgetsForTest()) << "no X display (set DISPLAY)";
-        ProgramState& s = programState;
         settingsFile = dir.File("settings.ini");
-        s.settingsPath = settingsFile;
-        ApplyLanguage("english");
-        for (SharedText* field : {&s.settingUsername, &s.settingPasswordHash, &s.settingServer,
-                                  &s.settingHide, &s.settingIpCheck, &s.settingPort,
-                                  &s.settingDevice})
-            field->Set("");
-        s.settingLanguage.clear();
-        s.runningPort.clear();
-        s.mainWindowReady.store(0);
+        ResetProgramState(dir.path());
     }
     void TearDown() override {
         CloseGadgetWindow(settingsWindow);

@@ -15,10 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 // The process the handler started to show the box: a child of the faulted process.
 pid_t FindBoxProcess(pid_t faulted) {
     for (pid_t child : ChildrenOf(faulted))

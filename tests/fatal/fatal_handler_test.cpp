@@ -15,10 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 void ExpectExitStatusOne(FaultingChild& child, double limitSeconds) {
     Clock::time_point start = Clock::now();
     child.Fault();

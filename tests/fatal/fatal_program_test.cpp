@@ -31,10 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 // Leaves the thread (of a child of the test) as a recursion that ran its stack full leaves it: its
 // stack pointer points where no memory can be (below the lowest address the system maps), so its
 // next push or return faults, and the fault's frame fits on no stack but an alternate signal

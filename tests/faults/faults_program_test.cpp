@@ -27,13 +27,6 @@ constexpr int hideCheckX = 40, hideCheckY = 190;
 constexpr int deviceX = 295, deviceY = 220;
 constexpr int okX = 130, okY = 270;
 
-// As the settings dialog writes the file, so that a save changes only what the dialog changed.
-std::string Settings(int port, const std::string& device, const std::string& hide = "0") {
-    return "language = English\nusername = anna\npassword = " + Sha1Hex(std::string("pw")) +
-           "\nserver = 1\nhide = " + hide + "\nipcheck = 0\nport = " + std::to_string(port) +
-           "\ndevice = " + device + "\n";
-}
-
 // The window's pixels once it has been drawn and stays the same; empty when it never settles.
 std::string SettledPixels(DesktopRun& run, const std::string& window) {
     std::string last, now;
@@ -88,7 +81,7 @@ std::string StartAndTakeReport(DesktopRun& run, const std::string& main, int por
 
 TEST(ProgramFaults, FailingCameraIsReportedEveryTimeAndStartRunsANewHelper) {
     int port = FreePort();
-    DesktopRun run(Settings(port, "7"));
+    DesktopRun run(StoredSettings(port, {{"server", "1"}, {"device", "7"}}));
     ASSERT_TRUE(run.DisplayReady());
     run.Start();
     std::string main = run.WaitForWindow(title, mainWidth, mainHeight);
@@ -133,8 +126,8 @@ TEST(ProgramFaults, KilledWhileTheDialogSavesLeavesOldOrNewSettingsWhole) {
     // after the save; the last one leaves the save time to finish.
     for (int delay : {0, 5, 10, 15, 20, 30, 45, 300}) {
         int port = FreePort();
-        const std::string before = Settings(port, "0", "0");
-        const std::string after = Settings(port, "0", "1");
+        const std::string before = StoredSettings(port, {{"server", "1"}});
+        const std::string after = StoredSettings(port, {{"server", "1"}, {"hide", "1"}});
         DesktopRun run(before);
         ASSERT_TRUE(run.DisplayReady());
         run.Start();

@@ -21,11 +21,6 @@ namespace {
 const char title[] = "Lumora v1.4";
 constexpr int mainWidth = 350, mainHeight = 177;
 
-std::string Settings(int port) {
-    return "language = English\nusername = anna\npassword = " + Sha1Hex(std::string("pw")) +
-           "\nserver = 1\nhide = 0\nipcheck = 0\nport = " + std::to_string(port) + "\ndevice = 0\n";
-}
-
 void StartWithCamera(DesktopRun& run, int port, const std::vector<std::string>& camera) {
     std::vector<std::string> environment{std::string("LD_PRELOAD=") + STANDIN_PRELOAD};
     environment.insert(environment.end(), camera.begin(), camera.end());
@@ -39,7 +34,7 @@ constexpr int boxTextX = 30, boxTextY = 20;
 
 void ExpectFreshPicturesServed(const std::vector<std::string>& camera, int width, int height) {
     int port = FreePort();
-    DesktopRun run(Settings(port), LUMORA_PROGRAM_PATH);
+    DesktopRun run(StoredSettings(port, {{"server", "1"}}), LUMORA_PROGRAM_PATH);
     ASSERT_TRUE(run.DisplayReady());
     StartWithCamera(run, port, camera);
     ASSERT_NE(Fetch("127.0.0.2", port, "login.html?username=anna&password=pw&Login=Login").find("webcam.jpg"),
@@ -76,7 +71,7 @@ void ExpectFreshPicturesServed(const std::vector<std::string>& camera, int width
 // clicks select a message box's whole text); the server is stopped after it.
 std::string TakeReport(const std::vector<std::string>& camera) {
     int port = FreePort();
-    DesktopRun run(Settings(port), LUMORA_PROGRAM_PATH);
+    DesktopRun run(StoredSettings(port, {{"server", "1"}}), LUMORA_PROGRAM_PATH);
     if (!run.DisplayReady()) return {};
     StartWithCamera(run, port, camera);
     std::string box = run.WaitForWindowNamed("Error", 15000);

@@ -1,4 +1,4 @@
-// The user's side of the black-box tests: process, display, xdotool, python3-xlib and ImageMagick.
+// The user's side of the black-box tests: process, display, xdotool and ImageMagick.
 #include "tests/support/desktop_run.h"
 
 #include <gtest/gtest.h>
@@ -133,7 +133,7 @@ void DesktopRun::Key(const std::string& window, const std::string& key) {
 }
 
 void DesktopRun::CloseWindow(const std::string& window) {
-    RunCommand({"/usr/bin/python3", CLOSE_WINDOW_SCRIPT, window}, display->name());
+    CloseLikeWindowManager(display->name(), window);
 }
 
 bool DesktopRun::Screenshot(const std::string& window, const std::string& name) {
@@ -179,10 +179,17 @@ bool ProcessRunsIn(const std::string& folder) {
     return false;
 }
 
-std::string StoredSettings(int port, const std::string& language, int ipCheck) {
-    return "language = " + language + "\nusername = anna\npassword = " +
-           Sha1Hex(std::string("pw")) + "\nserver = 0\nhide = 0\nipcheck = " + std::to_string(ipCheck) +
-           "\nport = " + std::to_string(port) + "\ndevice = 0\n";
+std::string StoredSettings(int port, const std::vector<std::pair<std::string, std::string>>& changes) {
+    std::vector<std::pair<std::string, std::string>> entries{
+        {"language", "English"}, {"username", "anna"}, {"password", Sha1Hex(std::string("pw"))},
+        {"server", "0"}, {"hide", "0"}, {"ipcheck", "0"}, {"port", std::to_string(port)}, {"device", "0"}};
+    std::string text;
+    for (auto& [key, value] : entries) {
+        for (const auto& [changedKey, changedValue] : changes)
+            if (changedKey == key) value = changedValue;
+        text += key + " = " + value + "\n";
+    }
+    return text;
 }
 
 // The echo port is fixed in the test build; a connection that closed there shortly before (from

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/loopback_http_server.h"
@@ -67,9 +68,10 @@ bool ProcessRunsIn(const std::string& folder);
 // The window's inner size as xdotool reports it.
 bool WindowSize(const std::string& display, const std::string& window, int& width, int& height);
 
-// A settings.ini of a run that has been set up before: user anna, password "pw", server not
-// started at start-up, the address checked only when ipCheck is 1.
-std::string StoredSettings(int port, const std::string& language = "English", int ipCheck = 0);
+// A settings.ini as the settings dialog writes it, of a run set up before: language English, user
+// anna, password "pw", server not started at start-up, not hidden, the address not checked, camera
+// 0; each change ("server", "1") replaces one value.
+std::string StoredSettings(int port, const std::vector<std::pair<std::string, std::string>>& changes = {});
 
 // The address-echo service that the test build of the program asks, on its fixed port.
 std::unique_ptr<LoopbackHttpServer> OpenEchoService();

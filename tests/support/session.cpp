@@ -113,7 +113,7 @@ PrivateDisplay::PrivateDisplay(bool withTray) {
 }
 
 PrivateDisplay::~PrivateDisplay() {
-    KillAndReap(tray_);
+    tray_.reset();
     if (server_ > 0) kill(server_, SIGCONT);
     KillAndReap(server_);
 }
@@ -121,23 +121,30 @@ PrivateDisplay::~PrivateDisplay() {
 void PrivateDisplay::Freeze() { kill(server_, SIGSTOP); }
 void PrivateDisplay::Thaw() { kill(server_, SIGCONT); }
 
-void PrivateDisplay::StopTray() {
-    KillAndReap(tray_);
-    tray_ = -1;
-}
+void PrivateDisplay::StopTray() { tray_.reset(); }
 
 bool PrivateDisplay::StartTray() {
     StopTray();
-    tray_ = Spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
-                   "24", "--SetDockType", "false"},
-                  {"DISPLAY=" + name_}, "", "");
-    return WaitUntil([&] { return TrayManagerPresent(name_); }, 10000);
+    tray_ = std::make_unique<TrayManager>(name_);
+    return tray_->Ready();
 }
 
 void PrivateDisplay::Stop() {
     StopTray();
     KillAndReap(server_);
     server_ = -1;
+}
+
+TrayManager::TrayManager(const std::string& display)
+    : display_(display),
+      pid_(Spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height",
+                  "24", "--SetDockType", "false"},
+                 {"DISPLAY=" + display}, "", "")) {}
+
+TrayManager::~TrayManager() { KillAndReap(pid_); }
+
+bool TrayManager::Ready(int limitMilliseconds) const {
+    return pid_ > 0 && WaitUntil([&] { return TrayManagerPresent(display_); }, limitMilliseconds);
 }
 
 bool TrayManagerPresent(const std::string& display) {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,8 +13,23 @@
 #include "tests/support/free_port.h"
 #include "tests/support/wait.h"
 
-// An Xvfb of the test's own, optionally with trayer docked at the top right as the tray manager.
-// Stopped (by process id) when the object goes.
+// trayer docked at the top right of the display as the tray manager; ended by its process id.
+class TrayManager {
+public:
+    explicit TrayManager(const std::string& display);
+    ~TrayManager();
+    TrayManager(const TrayManager&) = delete;
+    TrayManager& operator=(const TrayManager&) = delete;
+    // Whether it owns the tray selection within the time.
+    bool Ready(int limitMilliseconds = 10000) const;
+
+private:
+    std::string display_;
+    pid_t pid_ = -1;
+};
+
+// An Xvfb of the test's own, optionally with a tray manager. Stopped (by process id) when the
+// object goes.
 class PrivateDisplay {
 public:
     explicit PrivateDisplay(bool withTray = false);
@@ -37,7 +53,7 @@ private:
     bool ok_ = false;
     std::string name_;
     pid_t server_ = -1;
-    pid_t tray_ = -1;
+    std::unique_ptr<TrayManager> tray_;
 };
 
 // Whether a tray manager owns the system tray selection of screen 0 on the display.

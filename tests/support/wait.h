@@ -3,7 +3,17 @@
 // that the tests run by Wine wait in the same way.
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <thread>
+
+inline int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 template <typename Condition>
 bool WaitUntil(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {

@@ -19,6 +19,7 @@
 #include "desktop/settings_dialog.h"
 #include "desktop/tray.h"
 #include "tests/desktop/gui_support.h"
+#include "tests/support/program_state.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/session.h"
 
@@ -84,10 +85,8 @@ protected:
     MessageBoxAnswerer boxes;
 
     void SetUp() override {
+        ResetProgramState(dir.path());
         ProgramState& s = programState;
-        ApplyLanguage("english");
-        s.workDir = dir.path() + "/";
-        s.settingsPath = dir.File("settings.ini");
         s.settingPort.Set("8080");
         ASSERT_TRUE(OpenMainWindow());
         s.mainWindowReady.store(1);

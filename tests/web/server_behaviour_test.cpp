@@ -32,10 +32,6 @@ using std::chrono::milliseconds;
 
 const std::string login(loginPage), viewer(viewerPage), notFound(notFoundPage);
 
-int64_t MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
-}
-
 double ProcessCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -7,6 +7,7 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/program_state.h"
 #include "tests/web/server_steps.h"
 #include "web/monotonic_clock.h"
 #include "web/server_thread.h"
@@ -15,20 +16,12 @@ void RunningServer::SetUp() {
     // The program ignores SIGPIPE at start-up; here it keeps its default, so that a send that
     // could raise it would end the test program.
     signal(SIGPIPE, SIG_DFL);
+    ResetProgramState(dir.path());
     ProgramState& s = programState;
-    s.ioBuffer.assign(bufferSize, 0);
-    s.responseBuffer.assign(bufferSize, 0);
     s.settingUsername.Set("a");
     s.settingPasswordHash.Set(Sha1Hex(std::string("b")));
     s.sessionId = sessionId;
-    s.jpegPath = dir.File("webcam.jpg");
-    s.loggedInClients.clear();
-    s.clientLastSeen.clear();
-    s.clientStamps.clear();
-    s.wrongLoginTimes.clear();
     monotonicAdvanceMilliseconds = 0;
-    s.serverState = serverIdle;
-    s.userCount = 0;
     for (int attempt = 0; attempt < 20 && port == 0; ++attempt) {
         int candidate = FreePort();
         if (StartWithPort(std::to_string(candidate))) port = candidate;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/support/loopback_client.h"
+#include "tests/support/wait.h"
 #include "tests/web/server_fixture.h"
 #include "web/monotonic_clock.h"
 #include "web/pages.h"
@@ -19,10 +20,6 @@ using Clock = std::chrono::steady_clock;
 const std::string viewer(viewerPage), failed(authorizationFailedPage);
 const std::string wrongLogin = "login.html?username=a&password=guess&Login=Login";
 const std::string rightLogin = "login.html?username=a&password=b&Login=Login";
-
-int64_t MillisecondsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
 
 // Lets the server's clock stand `offsetMs` after `moment` of the real one.
 void ServerClockAt(Clock::time_point moment, int64_t offsetMs) {

@@ -16,15 +16,12 @@
 #include "core/platform.h"
 #include "desktop/download.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Milliseconds = std::chrono::milliseconds;
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 sockaddr_in LoopbackAddress(const char* ip, uint16_t port) {
     sockaddr_in address{};

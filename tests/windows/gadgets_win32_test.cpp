@@ -10,6 +10,7 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "desktop/gadgets.h"
+#include "tests/support/wait.h"
 #include "windows/program_icon.h"
 #include "windows/win32/win32_toolkit.h"
 
@@ -19,10 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int window = 3;
 constexpr int otherWindow = 4;
-
-long MillisecondsSince(Clock::time_point start) {
-    return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
 
 class Win32Gadgets : public ::testing::Test {
 protected:
