@@ -55,7 +55,7 @@ class Run:
         self.programs = []
         self.closed_in = None
         # The program takes its capture library from the system folder only, so stand-ins go
-        # there; the scenarios without one load Wine's own by name (avicap32=b), whatever lies there.
+        # there; Wine still loads its own unless a scenario asks for the copy there (avicap32=n).
         self.system_library = os.path.join(self.prefix, "drive_c", "windows", "system32", "avicap32.dll")
 
     # ---- Wine and the driver -------------------------------------------------------------------
@@ -418,7 +418,7 @@ def device_cannot_connect(run):
     port = free_port()
     folder = run.folder("nodevice", settings=stored_settings(port))
     before = run.work_dirs()
-    program = run.start(folder, overrides="avicap32=b")
+    program = run.start(folder)
     if not check("stored settings open the main window at once", run.wait_window("gadgetStartStop", 60)):
         program.kill()
         return
@@ -481,7 +481,7 @@ def device_index_without_driver(run):
 
 def english_setting_on_german_system(run):
     folder = run.folder("english", settings=stored_settings(free_port()))
-    program = run.start(folder, german=True, overrides="avicap32=b")
+    program = run.start(folder, german=True)
     if not check("a German system with the setting English starts", run.wait_window("gadgetStartStop", 60)):
         program.kill()
         return
