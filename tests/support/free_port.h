@@ -1,5 +1,8 @@
-// Ports for test servers: one that nobody uses now, and one held taken.
+// Ports for test servers and connections to them on loopback, for every system's build.
 #pragma once
+#include <string>
+
+#include "net/socket_seam.h"
 
 // A port nobody uses right now on any address, below the range the system hands out to client
 // sockets, so that no passing connection takes it between this check and the server's bind.
@@ -15,6 +18,14 @@ public:
     int port() const { return port_; }
 
 private:
-    int socket_ = -1;
+    SocketHandle socket_ = noSocket;
     int port_ = 0;
 };
+
+// A blocking connection from `sourceAddress` (127.0.0.2, 127.0.0.3 ... stand for other computers)
+// to 127.0.0.1:port, with the receive buffer set first when `receiveBufferBytes` is given;
+// noSocket when nothing accepts it.
+SocketHandle ConnectLoopback(const std::string& sourceAddress, int port, int receiveBufferBytes = 0);
+
+// Whether something accepts connections on 127.0.0.1:port.
+bool PortAccepts(int port);

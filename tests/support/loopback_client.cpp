@@ -1,34 +1,12 @@
 // Browsers for the tests: TCP clients on loopback from source addresses of their own.
 #include "tests/support/loopback_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <random>
-
-ClientSocket::ClientSocket(const std::string& sourceAddress, int port, int receiveBufferBytes) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return;
-    if (receiveBufferBytes > 0)
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
-    sockaddr_in source{};
-    source.sin_family = AF_INET;
-    inet_pton(AF_INET, sourceAddress.c_str(), &source.sin_addr);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(uint16_t(port));
-    inet_pton(AF_INET, "127.0.0.1", &target.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0 ||
-        connect(fd, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
-        close(fd);
-        return;
-    }
-    fd_ = fd;
-}
+ClientSocket::ClientSocket(const std::string& sourceAddress, int port, int receiveBufferBytes)
+    : fd_(int(ConnectLoopback(sourceAddress, port, receiveBufferBytes))) {}
 
 ClientSocket::~ClientSocket() {
     if (fd_ >= 0) close(fd_);
@@ -85,8 +63,6 @@ void ClientSocket::Abort() {
     close(fd_);
     fd_ = -1;
 }
-
-bool PortAccepts(int port) { return ClientSocket("127.0.0.1", port).isOpen(); }
 
 std::string GetRequest(const std::string& path) {
     return "GET /" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\n\r\n";

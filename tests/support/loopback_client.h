@@ -35,9 +35,6 @@ private:
     int fd_ = -1;
 };
 
-// Whether something accepts connections on 127.0.0.1:port.
-bool PortAccepts(int port);
-
 std::string GetRequest(const std::string& path);
 // One request from `sourceAddress`, the whole answer back (what came before `timeoutMs` passed
 // without a byte).

@@ -3,8 +3,6 @@
 // successful server start and leaves it paused exactly while no server runs, and the report stops
 // the server before anything is shown.
 #include <gtest/gtest.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <chrono>
 #include <thread>
@@ -16,6 +14,7 @@
 #include "desktop/capture_control.h"
 #include "desktop/event_loop.h"
 #include "desktop/server_control.h"
+#include "tests/support/free_port.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait.h"
 #include "web/server_thread.h"
@@ -27,17 +26,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 bool CaptureEnded() { return !CaptureThreadAlive(); }
-
-bool PortAnswers(uint16_t port) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(port);
-    inet_pton(AF_INET, "127.0.0.1", &target.sin_addr);
-    bool answered = connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
-    closesocket(s);
-    return answered;
-}
 
 class WindowsCapture : public ::testing::Test {
 protected:
@@ -88,7 +76,7 @@ TEST_F(WindowsCapture, PressMakesAnotherCaptureThreadOnlyAfterAServerStart) {
     EXPECT_EQ(windowsState.captureState.load(), 0);
     EXPECT_EQ(loop.capturePaused, 1);
 
-    uint16_t port = uint16_t(24000 + GetCurrentProcessId() % 5000);
+    auto port = uint16_t(FreePort());
     programState.settingPort.Set(std::to_string(port));
     ASSERT_TRUE(StartServer());
     PaceCaptureAfterPress(loop);
@@ -101,7 +89,7 @@ TEST_F(WindowsCapture, PressMakesAnotherCaptureThreadOnlyAfterAServerStart) {
 TEST_F(WindowsCapture, ThreadMadeForARunningServerIsReleasedWhateverTheFlagWas) {
     MainLoopState loop;
     loop.capturePaused = 1;
-    uint16_t port = uint16_t(24000 + (GetCurrentProcessId() + 3333) % 5000);
+    auto port = uint16_t(FreePort());
     programState.settingPort.Set(std::to_string(port));
     ASSERT_TRUE(WaitUntil(CaptureEnded, std::chrono::seconds(10)));
     ASSERT_TRUE(StartServer());
@@ -112,10 +100,10 @@ TEST_F(WindowsCapture, ThreadMadeForARunningServerIsReleasedWhateverTheFlagWas) 
 }
 
 TEST_F(WindowsCapture, ReportStopsTheServerBeforeTheMessage) {
-    uint16_t port = uint16_t(24000 + (GetCurrentProcessId() + 1777) % 5000);
+    auto port = uint16_t(FreePort());
     programState.settingPort.Set(std::to_string(port));
     ASSERT_TRUE(StartServer());
-    ASSERT_TRUE(PortAnswers(port));
+    ASSERT_TRUE(PortAccepts(port));
     programState.loggedInClients.push_back(0x7F000002);
 
     MainLoopState loop;
@@ -126,7 +114,7 @@ TEST_F(WindowsCapture, ReportStopsTheServerBeforeTheMessage) {
     EXPECT_GE(took, 1000) << "the server thread gets its second to end";
     EXPECT_LT(took, 5000);
     EXPECT_FALSE(ServerThreadAlive());
-    EXPECT_FALSE(PortAnswers(port));
+    EXPECT_FALSE(PortAccepts(port));
     EXPECT_EQ(windowsState.captureState.load(), 0);
     EXPECT_EQ(programState.serverState.load(), 0);
     EXPECT_TRUE(programState.loggedInClients.empty());

@@ -12,6 +12,7 @@
 
 #include "core/platform.h"
 #include "net/socket_seam.h"
+#include "tests/support/free_port.h"
 
 namespace {
 
@@ -20,36 +21,6 @@ using Clock = std::chrono::steady_clock;
 class WindowsSockets : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_TRUE(InitNetwork()); }
-
-    // A port below 32768 that nobody holds now.
-    uint16_t FreePort() {
-        for (uint16_t port = 23000 + uint16_t(GetCurrentProcessId() % 4000); port < 32000; port += 7) {
-            SocketHandle probe = OpenListeningSocket(port, 4);
-            if (probe != noSocket) {
-                CloseSocket(probe);
-                return port;
-            }
-        }
-        ADD_FAILURE() << "no free port";
-        return 0;
-    }
-
-    SOCKET Connect(uint16_t port, const char* from = "127.0.0.1") {
-        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in source{};
-        source.sin_family = AF_INET;
-        inet_pton(AF_INET, from, &source.sin_addr);
-        sockaddr_in target{};
-        target.sin_family = AF_INET;
-        target.sin_port = htons(port);
-        inet_pton(AF_INET, "127.0.0.1", &target.sin_addr);
-        if (bind(s, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0 ||
-            connect(s, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
-            closesocket(s);
-            return INVALID_SOCKET;
-        }
-        return s;
-    }
 
     SocketHandle AcceptWithin(SocketHandle listener, uint32_t& peer) {
         auto until = Clock::now() + std::chrono::seconds(5);
@@ -74,15 +45,15 @@ protected:
 };
 
 TEST_F(WindowsSockets, ConversationFromAcceptToEndOfStream) {
-    uint16_t port = FreePort();
+    auto port = uint16_t(FreePort());
     SocketHandle listener = OpenListeningSocket(port, 16);
     ASSERT_NE(listener, noSocket);
     EXPECT_EQ(OpenListeningSocket(port, 16), noSocket) << "the port is held exclusively";
     uint32_t peer = 0;
     EXPECT_EQ(AcceptSocket(listener, peer), noSocket) << "nothing pending yet";
 
-    SOCKET client = Connect(port, "127.0.0.2");
-    ASSERT_NE(client, INVALID_SOCKET);
+    SocketHandle client = ConnectLoopback("127.0.0.2", port);
+    ASSERT_NE(client, noSocket);
     SocketHandle server = AcceptWithin(listener, peer);
     ASSERT_NE(server, noSocket);
     EXPECT_EQ(peer, 0x7F000002u);
@@ -90,7 +61,7 @@ TEST_F(WindowsSockets, ConversationFromAcceptToEndOfStream) {
     EXPECT_EQ(PeekSocket(server), PeekResult::Nothing);
     char buffer[64];
     EXPECT_EQ(ReceiveSocket(server, buffer, sizeof buffer), socketWouldBlock);
-    ASSERT_EQ(send(client, "GET / HTTP/1.0\r\n\r\n", 18, 0), 18);
+    ASSERT_EQ(SendSocket(client, "GET / HTTP/1.0\r\n\r\n", 18), 18);
     EXPECT_EQ(PeekWithin(server, PeekResult::Data), PeekResult::Data);
     EXPECT_EQ(ReceiveSocket(server, buffer, sizeof buffer), 18);
     EXPECT_EQ(std::string(buffer, 4), "GET ");
@@ -99,24 +70,24 @@ TEST_F(WindowsSockets, ConversationFromAcceptToEndOfStream) {
     EXPECT_EQ(SendSocket(server, "answer", 6), 6);
     ShutDownSending(server);
     std::string received;
-    for (int n; (n = recv(client, buffer, sizeof buffer, 0)) > 0;) received.append(buffer, size_t(n));
+    for (long n; (n = ReceiveSocket(client, buffer, sizeof buffer)) > 0;) received.append(buffer, size_t(n));
     EXPECT_EQ(received, "answer") << "the end of the stream follows the answer";
 
-    closesocket(client);
+    CloseSocket(client);
     EXPECT_EQ(PeekWithin(server, PeekResult::Closed), PeekResult::Closed);
     CloseSocket(server);
     CloseSocket(listener);
 }
 
 TEST_F(WindowsSockets, ReadinessBeyondSixtyFourSockets) {
-    uint16_t port = FreePort();
+    auto port = uint16_t(FreePort());
     SocketHandle listener = OpenListeningSocket(port, 200);
     ASSERT_NE(listener, noSocket);
-    std::vector<SOCKET> clients;
+    std::vector<SocketHandle> clients;
     std::vector<SocketWatch> watches;
     for (int i = 0; i < 100; ++i) {
-        SOCKET client = Connect(port);
-        ASSERT_NE(client, INVALID_SOCKET) << i;
+        SocketHandle client = ConnectLoopback("127.0.0.1", port);
+        ASSERT_NE(client, noSocket) << i;
         clients.push_back(client);
         uint32_t peer;
         SocketHandle accepted = AcceptWithin(listener, peer);
@@ -124,20 +95,20 @@ TEST_F(WindowsSockets, ReadinessBeyondSixtyFourSockets) {
         watches.push_back({accepted, false});
     }
     EXPECT_FALSE(WaitReadable(watches.data(), watches.size(), 0));
-    send(clients[90], "x", 1, 0);
+    SendSocket(clients[90], "x", 1);
     EXPECT_TRUE(WaitReadable(watches.data(), watches.size(), 2000));
     for (size_t i = 0; i < watches.size(); ++i) EXPECT_EQ(watches[i].ready, i == 90) << i;
-    for (SOCKET client : clients) closesocket(client);
+    for (SocketHandle client : clients) CloseSocket(client);
     for (SocketWatch& watch : watches) CloseSocket(watch.socket);
     CloseSocket(listener);
 }
 
 TEST_F(WindowsSockets, SendingReadinessAndAnAbortThatEndsTheConnection) {
-    uint16_t port = FreePort();
+    auto port = uint16_t(FreePort());
     SocketHandle listener = OpenListeningSocket(port, 16);
     ASSERT_NE(listener, noSocket);
-    SOCKET client = Connect(port);
-    ASSERT_NE(client, INVALID_SOCKET);
+    SocketHandle client = ConnectLoopback("127.0.0.1", port);
+    ASSERT_NE(client, noSocket);
     uint32_t peer = 0;
     SocketHandle server = AcceptWithin(listener, peer);
     ASSERT_NE(server, noSocket);
@@ -157,7 +128,7 @@ TEST_F(WindowsSockets, SendingReadinessAndAnAbortThatEndsTheConnection) {
     char buffer[16];
     int n = 0;
     for (auto until = Clock::now() + std::chrono::seconds(5); Clock::now() < until;) {
-        n = recv(client, buffer, sizeof buffer, 0);
+        n = recv(SOCKET(client), buffer, sizeof buffer, 0);
         if (n <= 0) break;
     }
     // Windows resets; Wine 8 ends the stream in order. Either way the connection ends at once.
@@ -165,7 +136,7 @@ TEST_F(WindowsSockets, SendingReadinessAndAnAbortThatEndsTheConnection) {
     if (n == SOCKET_ERROR) {
         EXPECT_EQ(WSAGetLastError(), WSAECONNRESET);
     }
-    closesocket(client);
+    CloseSocket(client);
     CloseSocket(listener);
 }
 
