@@ -1,55 +1,47 @@
-// Any bytes as the address-echo service's answer, sent over loopback to the real download: it
-// never fails unsafely and only accepts "200" or "302" status lines; and a well-formed answer
-// built from the input (body framed by length, by chunks of fuzzed sizes, or by the end of the
-// connection) always comes back as exactly its body.
-#include <unistd.h>
-
+// Any bytes as the address-echo service's answer, read by the download's own parsers as it arrives
+// in pieces: only "200" or "302" status lines are accepted, nothing is invented, the verdict and the
+// body do not depend on where the answer was cut, and a well-formed answer built from the input
+// (body framed by length, by chunks of fuzzed sizes, or by the end of the connection) always comes
+// back as exactly its body.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <string_view>
 
-#include "core/platform.h"
 #include "core/text_util.h"
-#include "desktop/download.h"
-#include "tests/support/loopback_http_server.h"
+#include "desktop/answer_parse.h"
+#include "tests/fuzz/check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) abort();
-}
-
-struct Service {
-    LoopbackHttpServer server{"127.0.0.1", 0};
-    std::string answerPath = "/tmp/lumora-fuzz-answer-" + std::to_string(getpid()) + ".txt";
-    ~Service() { unlink(answerPath.c_str()); }
-};
-
-Service& TheService() {
-    static std::unique_ptr<Service> service = [] {
-        auto made = std::make_unique<Service>();
-        Check(made->server.ok());
-        return made;
-    }();
-    return *service;
-}
-
-// Sends the answer as the service's reply and downloads it; `body` receives the file, and
-// `written` tells whether there was one.
-bool Download(const std::string& answer, std::string& body, bool& written) {
-    Service& service = TheService();
-    ScriptedReply reply;
-    reply.pieces = {answer};
-    // Closing at once ends a body without a length; the request has been read by then.
-    reply.holdMilliseconds = 0;
-    service.server.SetReply(reply);
-    unlink(service.answerPath.c_str());
-    bool done = DownloadToFile(service.server.BaseUrl() + "/ip.php", service.answerPath);
-    written = ReadFileBytes(service.answerPath, body);
-    return done;
+// Reads `answer` as it arrives `cut` bytes at a time: the head until it is whole or the peer is
+// gone, then the body as the head frames it. False where the answer is refused.
+bool ReadAnswer(std::string_view answer, size_t cut, std::string& body) {
+    std::string head;
+    size_t at = 0;
+    bool peerGone = false;
+    AnswerHead parsed;
+    while (!ParseAnswerHead(head, peerGone, parsed)) {
+        if (at == answer.size()) peerGone = true;
+        head += answer.substr(at, cut);
+        at = std::min(answer.size(), at + cut);
+    }
+    if (!parsed.accepted) return false;
+    std::string_view received = std::string_view(head).substr(parsed.bodyStart);
+    std::string_view rest = answer.substr(at);
+    body.clear();
+    if (parsed.hasLength) {
+        body = std::string(received) + std::string(rest);
+        body.resize(size_t(std::min<uint64_t>(body.size(), parsed.length)));
+    } else if (parsed.chunked) {
+        ChunkDecoder decoder;
+        decoder.Feed(received, body);
+        for (size_t from = 0; from < rest.size() && !decoder.done(); from += cut)
+            decoder.Feed(rest.substr(from, cut), body);
+    } else {
+        body = std::string(received) + std::string(rest);
+    }
+    return true;
 }
 
 std::string Hex(size_t value) {
@@ -86,25 +78,28 @@ std::string FramedAnswer(std::string_view shape, const std::string& body) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
-    std::string file;
-    bool written = false;
+    // Up to 32 pieces, so that a cut falls anywhere: inside a line end, a chunk size, the body.
+    size_t cut = 1 + input.size() / (1 + data[0] / 8);
+    std::string whole, pieces;
 
     if (data[0] & 1) {
         // The input is the answer as it stands.
-        bool done = Download(input, file, written);
-        Check(done == written);
-        if (!done) return 0;
+        bool accepted = ReadAnswer(input, input.size() + 1, whole);
+        Check(ReadAnswer(input, cut, pieces) == accepted);
+        if (!accepted) return 0;
+        Check(pieces == whole);
         std::string statusLine = input.substr(0, input.find_first_of("\r\n"));
         Check(statusLine.find("200") != std::string::npos || statusLine.find("302") != std::string::npos);
-        Check(file.size() + statusLine.size() <= input.size());
+        Check(whole.size() + statusLine.size() <= input.size());
         if (LowerCase(input).find("transfer-encoding:") == std::string::npos)
-            Check(input.find(file, statusLine.size()) != std::string::npos);
+            Check(input.find(whole, statusLine.size()) != std::string::npos);
         return 0;
     }
     // The first bytes shape the framing, the rest is the body.
     size_t shapeSize = std::min<size_t>(input.size(), 1 + uint8_t(data[0]) / 16);
     std::string body = input.substr(shapeSize);
-    Check(Download(FramedAnswer(std::string_view(input).substr(0, shapeSize), body), file, written));
-    Check(file == body);
+    std::string answer = FramedAnswer(std::string_view(input).substr(0, shapeSize), body);
+    Check(ReadAnswer(answer, answer.size() + 1, whole) && whole == body);
+    Check(ReadAnswer(answer, cut, pieces) && pieces == body);
     return 0;
 }

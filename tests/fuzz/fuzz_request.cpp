@@ -1,18 +1,10 @@
 // Any bytes as the first read of a request: cutting the path and reading query parameters never
 // fails, and what comes out is always a piece of what went in.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "tests/fuzz/check.h"
 #include "web/routing.h"
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

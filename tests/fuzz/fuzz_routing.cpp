@@ -13,6 +13,7 @@
 #include "core/platform.h"
 #include "core/program_state.h"
 #include "core/text_util.h"
+#include "tests/fuzz/check.h"
 #include "web/connection.h"
 #include "web/form_value.h"
 #include "web/login.h"
@@ -25,10 +26,6 @@ namespace {
 const std::string sessionId = "3c9e2d4f8a1b7c6d5e4f3a2b1c0d9e8f7a6b5c4d";
 const std::string picture = "\xFF\xD8 a picture for the routing fuzzer \xFF\xD9";
 constexpr uint32_t browser = 0x7F000002;  // 127.0.0.2
-
-void Check(bool condition) {
-    if (!condition) abort();
-}
 
 void PrepareOnce() {
     static bool done = false;

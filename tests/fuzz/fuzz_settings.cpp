@@ -2,10 +2,10 @@
 // rewrite of a rewritten file changes nothing. The text is parsed in memory, as the file's bytes
 // would be, so that a run costs no disk write.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "core/settings_file.h"
+#include "tests/fuzz/check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string content(reinterpret_cast<const char*>(data), size);
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     SettingsFile second = SettingsFile::FromText(rendered);
     std::string readBack;
-    if (!second.Find("PORT", readBack) || readBack != value) abort();
-    if (second.Render() != rendered) abort();
+    Check(second.Find("PORT", readBack) && readBack == value);
+    Check(second.Render() == rendered);
     return 0;
 }

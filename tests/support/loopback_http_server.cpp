@@ -14,6 +14,9 @@
 
 LoopbackHttpServer::LoopbackHttpServer(const std::string& ip, uint16_t port) : ip_(ip) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // A fixed port that served a moment ago stays in TIME_WAIT for a minute; it can be bound again.
+    int reuse = 1;
+    if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
