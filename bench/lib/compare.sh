@@ -18,6 +18,37 @@ free_port() {
   return 1
 }
 
+# build_loopback_tool OUT SOURCE [G++-ARGUMENTS...]: a benchmark's own C++ client, on the tests'
+# loopback client and free ports over the program's socket seam.
+build_loopback_tool() {
+  local out=$1 source=$2
+  shift 2
+  g++ -O2 -std=c++20 -pthread -I. -o "$out" "$source" tests/support/loopback_client.cpp \
+    tests/support/free_port.cpp net/socket_linux.cpp "$@"
+}
+
+# build_web_test_server BUILD-DIR: the stand-alone server thread that the web benchmarks load,
+# built for release.
+build_web_test_server() {
+  cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release > "$1.configure.log" 2>&1 \
+    || { cat "$1.configure.log"; return 1; }
+  cmake --build "$1" --target web-test-server > "$1.build.log" 2>&1 \
+    || { tail -n 40 "$1.build.log"; return 1; }
+}
+
+# start_web_test_server BUILD-DIR PORT PICTURE SESSION [COMMAND-PREFIX...] -> sets web_server_pid
+# once the server says it is ready (user and password "bench", logins kept for an hour).
+web_server_pid=
+start_web_test_server() {
+  local build=$1 port=$2 picture=$3 session=$4
+  shift 4
+  "$@" "$build/tests/browser/web-test-server" "$port" "$picture" bench bench "$session" 3600 \
+    > "$work/web-server.out" &
+  web_server_pid=$!
+  for _ in $(seq 50); do grep -q ready "$work/web-server.out" 2>/dev/null && break; sleep 0.1; done
+  grep -q ready "$work/web-server.out" || { echo "the web test server did not start"; return 1; }
+}
+
 # wait_until_serving PORT [FILE]: true once 127.0.0.1:PORT answers (with the file, when one is
 # named) within 10 s.
 wait_until_serving() {
