@@ -5,8 +5,19 @@ include(GNUInstallDirs)
 install(TARGETS lumora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 install(FILES ${PROJECT_SOURCE_DIR}/assets/lumora.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/assets/lumora-icon.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/16x16/apps RENAME lumora.png)
+# The icon at the sizes a desktop asks for, all rendered from the one drawing (scripts/render-icons);
+# the 16 px one is the picture built into the program.
+set(iconThemeDir ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+install(FILES ${PROJECT_SOURCE_DIR}/assets/lumora-icon.png DESTINATION ${iconThemeDir}/16x16/apps
+        RENAME lumora.png)
+foreach(size 22 24 32 48 64 128 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/assets/icons/lumora-${size}.png
+          DESTINATION ${iconThemeDir}/${size}x${size}/apps RENAME lumora.png)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/assets/lumora.svg DESTINATION ${iconThemeDir}/scalable/apps)
+# The software centre's entry; its id names the desktop entry it launches.
+install(FILES ${PROJECT_SOURCE_DIR}/assets/net.lumora_cam.Lumora.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # The manual page names the address-echo service this build asks.
 set(debianDocs ${CMAKE_BINARY_DIR}/debian-docs)

@@ -29,6 +29,8 @@ inline constexpr const char* languageNameEnglish = "English";
 inline constexpr const char* jpegFileName = "webcam.jpg";
 inline constexpr const char* helperFileName = "capture";
 inline constexpr const char* settingsFileName = "settings.ini";
+// Written by the Windows installer beside the program it installs.
+inline constexpr const char* installedMarkerName = "installed.txt";
 inline constexpr const char* workDirPrefix = "lmr";
 inline constexpr const char* defaultFontName = "Verdana";
 inline constexpr int defaultFontSize = 7;

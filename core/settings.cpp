@@ -88,8 +88,10 @@ std::string ChooseSettingsPath(const std::string& programFolder, const std::stri
     std::string beside = programFolder + settingsFileName;
     if (FileExists(beside)) return beside;
     // One start of an installed copy by the superuser would otherwise leave a file there that
-    // every user then reads, and nobody else may save.
-    bool installed = !installedFolder.empty() && programFolder == installedFolder;
+    // every user then reads, and nobody else may save. A folder an installer marked as its own is
+    // the user's and writable, yet uninstalling or upgrading empties it: the login would go too.
+    bool installed = (!installedFolder.empty() && programFolder == installedFolder) ||
+                     FileExists(programFolder + installedMarkerName);
     if (!installed && FolderTakesNewFiles(programFolder)) return beside;
     std::string own = UserSettingsFolder();
     return own.empty() ? beside : own + settingsFileName;

@@ -36,5 +36,6 @@ void SavePlatformSettingsAfter(const char* sharedKey, SettingsFile& file, const 
 // Where settings.ini lives for a program in `programFolder` (with its trailing separator): beside
 // the program when such a file is there or the folder takes one, else in the user's own folder.
 // The folder a package installs into (`installedFolder`) never takes one: it belongs to the system
-// even where the superuser may write there.
+// even where the superuser may write there; nor does a folder an installer marked with
+// installedMarkerName.
 std::string ChooseSettingsPath(const std::string& programFolder, const std::string& installedFolder = {});

@@ -255,6 +255,9 @@ TEST_F(SettingsTest, SettingsLiveBesideTheProgramOrInTheUsersOwnFolder) {
     unlink((program + "settings.ini").c_str());
     chmod(program.c_str(), 0777);
     EXPECT_EQ(choose(nullptr), program + "settings.ini") << "a folder the user may write";
+    WriteFileText(program + "installed.txt", "");
+    EXPECT_EQ(choose(nullptr), home + "/.config/lumora/settings.ini") << "unless an installer marked it";
+    unlink((program + "installed.txt").c_str());
     setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     EXPECT_EQ(ChooseSettingsPath(program, program), home + "/lumora/settings.ini")
         << "the folder a package installs into, even for the superuser";

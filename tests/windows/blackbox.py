@@ -69,15 +69,31 @@ class Run:
             env["WINEDLLOVERRIDES"] = os.environ.get("WINEDLLOVERRIDES", "") + ";" + overrides
         return env
 
-    def driver(self, *words, timeout=60):
+    def wine(self, program, *words, timeout=60):
+        """Runs a Windows program to its end: its status and what it printed."""
         # Into a file, not a pipe: Wine helper processes that a program happens to start inherit
         # its output and outlive it, and a pipe would wait for them.
         with tempfile.TemporaryFile(dir=self.work) as output:
-            done = subprocess.run([WINE, self.driver_exe] + [str(w) for w in words], stdout=output,
+            done = subprocess.run([WINE, program] + [str(w) for w in words], stdout=output,
                                   stderr=subprocess.DEVNULL, timeout=timeout)
             output.seek(0)
             text = output.read().decode("utf-8", "replace")
         return done.returncode, text.replace("\r", "").rstrip("\n")
+
+    def driver(self, *words, timeout=60):
+        return self.wine(self.driver_exe, *words, timeout=timeout)
+
+    def registry(self, key):
+        """The values of a registry key by name, or None when there is no such key."""
+        code, text = self.wine("reg.exe", "query", key)
+        if code != 0:
+            return None
+        return dict(m.groups() for m in map(re.compile(r"^ +(.+?) {4}REG_\w+ {4}(.*)$").match, text.split("\n")) if m)
+
+    def unix_path(self, windows_path):
+        drive, rest = windows_path.split(":", 1)
+        assert drive.upper() == "C", windows_path
+        return os.path.join(self.prefix, "drive_c", *[p for p in rest.split("\\") if p])
 
     def text(self, gadget):
         return self.driver("text", TITLE, G[gadget])[1]
@@ -87,10 +103,7 @@ class Run:
 
     def unix_temp(self):
         if self.temp is None:
-            windows_path = self.driver("temp")[1].rstrip("\\")
-            drive, rest = windows_path.split(":", 1)
-            assert drive.upper() == "C"
-            self.temp = os.path.join(self.prefix, "drive_c", *[p for p in rest.split("\\") if p])
+            self.temp = self.unix_path(self.driver("temp")[1])
         return self.temp
 
     def work_dirs(self):
@@ -104,15 +117,17 @@ class Run:
         path = os.path.join(self.work, name)
         os.makedirs(path)
         shutil.copy(os.path.join(self.build, "lumora-win.exe"), path)
-        stand_in = lambda name: os.path.join(self.build, "tests", "windows", "standin", name, "avicap32.dll")
         if capture:
-            shutil.copy(stand_in(capture), self.system_library)
+            shutil.copy(self.stand_in(capture), self.system_library)
         if planted:
-            shutil.copy(stand_in(planted), path)
+            shutil.copy(self.stand_in(planted), path)
         if settings is not None:
             with open(os.path.join(path, "settings.ini"), "wb") as f:
                 f.write(settings.encode("utf-8"))
         return path
+
+    def stand_in(self, name):
+        return os.path.join(self.build, "tests", "windows", "standin", name, "avicap32.dll")
 
     def start(self, folder, german=False, overrides=None, extra=None, errors=None):
         """Starts the program; `extra` adds environment, `errors` names a file for Wine's output."""
@@ -516,10 +531,66 @@ def missing_capture_function(run):
     check("a missing capture function ends with status 1", status == 1, status)
 
 
+UNINSTALL_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Lumora"
+# The shell's numbers (CSIDL) of the user's folders that installing and uninstalling touch.
+FOLDERS = {"AppData": 0x1a, "Local AppData": 0x1c, "Programs": 0x02, "Startup": 0x07}
+
+
+def installed_copy(run):
+    """The installer run silently, the installed program started from where it went, and the silent
+    uninstall: the settings live in the user's application data and stay there."""
+    folders = {name: run.driver("folder", number)[1] for name, number in FOLDERS.items()}
+    settings = os.path.join(run.unix_path(folders["AppData"]), "Lumora", "settings.ini")
+    links = [os.path.join(run.unix_path(folders[f]), "Lumora.lnk") for f in ("Programs", "Startup")]
+    status = run.wine(os.path.join(run.build, "lumora-win-setup.exe"), "/S")[0]
+    entry = run.registry(UNINSTALL_KEY) or {}
+    location = entry.get("InstallLocation", "")
+    if not check("the silent install ends with status 0 and lists Lumora among the installed programs",
+                 status == 0 and location.lower() == (folders["Local AppData"] + "\\Programs\\Lumora").lower()
+                 and (entry.get("DisplayName"), entry.get("DisplayVersion"), entry.get("Publisher"))
+                 == ("Lumora", "1.4", "Lumora developers")
+                 and entry.get("DisplayIcon") == location + "\\lumora-win.exe,0", (status, entry)):
+        return
+    folder = run.unix_path(location)
+    check("the Start menu has the shortcut", os.path.exists(links[0]))
+
+    shutil.copy(run.stand_in("capture_device"), run.system_library)
+    program = run.start(folder, overrides="avicap32=n")
+    if not check("the installed copy starts with the settings dialog", run.wait_window("gadgetUsernameEntry", 60)):
+        program.kill()
+        return
+    port = free_port()
+    run.driver("set", TITLE, G["gadgetUsernameEntry"], "cam")
+    run.driver("set", TITLE, G["gadgetPasswordEntry"], "geheim")
+    run.driver("set", TITLE, G["gadgetPortSpin"], port)
+    run.driver("click", TITLE, G["gadgetAutostartCheckBox"])
+    run.driver("click", TITLE, G["gadgetOkButton"])
+    check("confirming opens the main window", run.wait_window("gadgetStartStop", 30))
+    check("the save lands in %APPDATA%\\Lumora, none beside the installed program",
+          os.path.exists(settings) and "port = %d" % port in settings_lines(open(settings, "rb").read())
+          and not os.path.exists(os.path.join(folder, "settings.ini")), os.listdir(folder))
+    check("Start with windows made the Startup shortcut", os.path.exists(links[1]))
+    run.driver("click", TITLE, G["gadgetStartStop"])
+    login_page = wait_for(lambda: http_get(port, ""), 10)
+    check("the installed copy serves the login page",
+          login_page is not None and b"<title>Lumora - Login</title>" in login_page, login_page)
+    check("closing the installed copy ends with status 0", run.close(program) == 0)
+
+    uninstaller = entry.get("QuietUninstallString", "").split('"')
+    status = run.wine(uninstaller[1], *uninstaller[2].split())[0] if len(uninstaller) == 3 else None
+    # The uninstaller goes on from a copy of itself in the temporary folder, after this one ended.
+    left = lambda: [p for p in [folder] + links if os.path.exists(p)] or run.registry(UNINSTALL_KEY)
+    wait_for(lambda: not left(), 30)
+    check("the silent uninstall leaves no program file, shortcut or entry", status == 0 and not left(),
+          (status, left()))
+    check("the settings stay", os.path.exists(settings))
+    shutil.rmtree(os.path.dirname(settings), ignore_errors=True)
+
+
 SCENARIOS = {scenario.__name__: scenario for scenario in (
     first_start_and_serving, planted_library_and_quick_frames, stuck_driver, frames_of_a_format_not_read,
     device_cannot_connect, device_index_without_driver, german_system, english_setting_on_german_system,
-    missing_capture_library, missing_capture_function)}
+    missing_capture_library, missing_capture_function, installed_copy)}
 
 
 def main():

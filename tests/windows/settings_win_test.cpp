@@ -117,6 +117,9 @@ TEST(WindowsSettingsPlace, BesideTheProgramOrInTheUsersApplicationData) {
     EXPECT_EQ(UserSettingsFolder(), own);
     // A folder that takes no new file: here, one that does not exist.
     EXPECT_EQ(ChooseSettingsPath(folder + "gone\\"), own + "settings.ini");
+    // The installed copy's folder is the user's and writable; the installer marked it.
+    WriteFileText(folder + "installed.txt", "");
+    EXPECT_EQ(ChooseSettingsPath(folder), own + "settings.ini");
 }
 
 }  // namespace

@@ -14,9 +14,11 @@
 //   window_driver box TITLE MS            prints the text of a message box so titled, within MS
 //   window_driver ok TITLE                presses OK on that message box
 //   window_driver temp                    prints the temporary folder (UTF-8)
+//   window_driver folder CSIDL            prints the user's special folder of that number (UTF-8)
 //   window_driver hold MS                 keeps a hidden window on the desktop for MS
 // Exit status 0 on success, 1 when the window or gadget is not there, 2 for a wrong command line.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +97,12 @@ int main(int argc, char** argv) {
         wchar_t path[MAX_PATH + 1];
         DWORD length = GetTempPathW(MAX_PATH + 1, path);
         PrintUtf8(std::wstring(path, length));
+        return 0;
+    }
+    if (command == "folder" && argc == 3) {
+        wchar_t path[MAX_PATH];
+        if (SHGetFolderPathW(nullptr, std::atoi(argv[2]), nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return 1;
+        PrintUtf8(path);
         return 0;
     }
     if (command == "hold" && argc == 3) {
