@@ -16,24 +16,12 @@
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/desktop_run.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/window_layout.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char title[] = "Lumora v1.4";
-constexpr int mainWidth = 350, mainHeight = 177;
-constexpr int dialogWidth = 370, dialogHeight = 290;
-// Middles of the gadgets the tests press, from the windows' layouts.
-constexpr int startStopX = 280, startStopY = 27;
-constexpr int settingsX = 280, settingsY = 52;
-constexpr int ipCheckX = 280, ipCheckY = 77;
-constexpr int previewX = 280, previewY = 102;
-constexpr int addressX = 140, addressY = 123;
-constexpr int usernameX = 215, usernameY = 48;
-constexpr int passwordX = 215, passwordY = 78;
-constexpr int okX = 130, okY = 270;
-constexpr int cancelX = 240, cancelY = 270;
 // The address-echo service the test build of the program asks.
 constexpr uint16_t echoPort = LUMORA_TEST_SERVICE_PORT;
 

@@ -28,6 +28,7 @@
 #include "tests/support/loopback_client.h"
 #include "tests/support/program_state.h"
 #include "tests/support/session.h"
+#include "tests/support/stored_settings.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait.h"
 #include "web/server_thread.h"
@@ -436,10 +437,7 @@ TEST_F(EventLoopTest, ClosingTheMainWindowEndsTheLoopAndTrayDoubleClickRestores)
 TEST_F(EventLoopTest, StartOfTheWindowWithAStoredLoginStartsTheServerAndCapture) {
     CloseGadgetWindow(mainWindow);
     programState.mainWindowReady.store(0);
-    WriteFileText(programState.settingsPath,
-                  "language = English\nusername = anna\npassword = " +
-                      Sha1Hex(std::string("pw")) + "\nserver = 1\nhide = 0\nipcheck = 0\nport = " +
-                      std::to_string(port) + "\ndevice = 0\n");
+    WriteFileText(programState.settingsPath, StoredSettings(port, {{"server", "1"}}));
     MainLoopState fresh;
     ASSERT_TRUE(StartMainWindow(fresh));
     EXPECT_FALSE(GadgetWindowExists(settingsWindow));

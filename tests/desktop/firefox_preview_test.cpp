@@ -16,14 +16,9 @@
 #include "tests/support/desktop_run.h"
 #include "tests/desktop/loopback_tap.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/window_layout.h"
 
 namespace {
-
-const char title[] = "Lumora v1.4";
-constexpr int mainWidth = 350, mainHeight = 177;
-constexpr int startStopX = 280, startStopY = 27;
-constexpr int previewX = 280, previewY = 102;
-constexpr int usersX = 140, usersY = 63;
 
 // A loopback port that is bound and never listens: every connection to it is refused at once.
 class RefusingPort {

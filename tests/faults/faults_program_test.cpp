@@ -14,18 +14,9 @@
 #include "core/platform.h"
 #include "tests/support/desktop_run.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/window_layout.h"
 
 namespace {
-
-const char title[] = "Lumora v1.4";
-constexpr int mainWidth = 350, mainHeight = 177;
-constexpr int dialogWidth = 370, dialogHeight = 290;
-// Middles of the gadgets the tests press, from the windows' layouts.
-constexpr int startStopX = 280, startStopY = 27;
-constexpr int settingsX = 280, settingsY = 52;
-constexpr int hideCheckX = 40, hideCheckY = 190;
-constexpr int deviceX = 295, deviceY = 220;
-constexpr int okX = 130, okY = 270;
 
 // The window's pixels once it has been drawn and stays the same; empty when it never settles.
 std::string SettledPixels(DesktopRun& run, const std::string& window) {
@@ -109,7 +100,16 @@ TEST(ProgramFaults, FailingCameraIsReportedEveryTimeAndStartRunsANewHelper) {
     EXPECT_FALSE(Fetch("127.0.0.2", port, "login.html?username=anna&password=pw&Login=Login").empty());
     EXPECT_TRUE(WaitUntil(
         [&] { return Fetch("127.0.0.2", port, "webcam.jpg?1").find("image/jpeg") != std::string::npos; }, 5000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    // Two pictures newer than the first: the helper works, and a report would have come with the
+    // first failed grab.
+    std::string seen = Fetch("127.0.0.2", port, "webcam.jpg?2");
+    auto newPicture = [&] {
+        std::string now = Fetch("127.0.0.2", port, "webcam.jpg?3");
+        if (now.find("image/jpeg") == std::string::npos || now == seen) return false;
+        seen = now;
+        return true;
+    };
+    for (int picture = 1; picture <= 2; ++picture) EXPECT_TRUE(WaitUntil(newPicture, 3000)) << picture;
     EXPECT_TRUE(run.WaitForWindowNamed("Error", 0).empty()) << "a working camera was reported";
     EXPECT_EQ(run.HelperPid(), helper);
 

@@ -13,16 +13,9 @@
 #include "core/platform.h"
 #include "tests/support/desktop_run.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/window_layout.h"
 
 namespace {
-
-const char title[] = "Lumora v1.4";
-constexpr int mainWidth = 350, mainHeight = 177;
-constexpr int dialogWidth = 370, dialogHeight = 290;
-// Middles of the gadgets the test uses, from the windows' layouts.
-constexpr int startStopX = 280, startStopY = 27;
-constexpr int usernameX = 215, usernameY = 48, passwordX = 215, passwordY = 78;
-constexpr int portX = 285, portY = 190, okX = 130, okY = 270;
 
 // Builds the package from this build folder and unpacks it; returns the program's path.
 std::string UnpackPackage(const TempDir& work, std::string& log) {

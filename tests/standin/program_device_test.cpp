@@ -15,11 +15,9 @@
 #include "tests/support/desktop_run.h"
 #include "tests/standin/frame_stamp.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/window_layout.h"
 
 namespace {
-
-const char title[] = "Lumora v1.4";
-constexpr int mainWidth = 350, mainHeight = 177;
 
 void StartWithCamera(DesktopRun& run, int port, const std::vector<std::string>& camera) {
     std::vector<std::string> environment{std::string("LD_PRELOAD=") + STANDIN_PRELOAD};

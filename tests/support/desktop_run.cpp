@@ -179,19 +179,6 @@ bool ProcessRunsIn(const std::string& folder) {
     return false;
 }
 
-std::string StoredSettings(int port, const std::vector<std::pair<std::string, std::string>>& changes) {
-    std::vector<std::pair<std::string, std::string>> entries{
-        {"language", "English"}, {"username", "anna"}, {"password", Sha1Hex(std::string("pw"))},
-        {"server", "0"}, {"hide", "0"}, {"ipcheck", "0"}, {"port", std::to_string(port)}, {"device", "0"}};
-    std::string text;
-    for (auto& [key, value] : entries) {
-        for (const auto& [changedKey, changedValue] : changes)
-            if (changedKey == key) value = changedValue;
-        text += key + " = " + value + "\n";
-    }
-    return text;
-}
-
 // The echo port is fixed in the test build: the tests that serve on it hold ctest's echo_port lock,
 // and the listener reuses the address, so a connection of an earlier test in TIME_WAIT is no bar.
 std::unique_ptr<LoopbackHttpServer> OpenEchoService() {

@@ -12,6 +12,7 @@
 #include "tests/support/loopback_http_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/session.h"
+#include "tests/support/stored_settings.h"
 
 class DesktopRun {
 public:
@@ -67,11 +68,6 @@ bool ProcessRunsIn(const std::string& folder);
 
 // The window's inner size as xdotool reports it.
 bool WindowSize(const std::string& display, const std::string& window, int& width, int& height);
-
-// A settings.ini as the settings dialog writes it, of a run set up before: language English, user
-// anna, password "pw", server not started at start-up, not hidden, the address not checked, camera
-// 0; each change ("server", "1") replaces one value.
-std::string StoredSettings(int port, const std::vector<std::pair<std::string, std::string>>& changes = {});
 
 // The address-echo service that the test build of the program asks, on its fixed port.
 std::unique_ptr<LoopbackHttpServer> OpenEchoService();
