@@ -1,8 +1,12 @@
 // The working directory's removal, shared by the normal end and the fatal path: it reaches every
-// file however many the directory holds, and never follows a link out of it.
+// file however many the directory holds, one that comes while a killed helper ends too, and never
+// follows a link out of it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "program/workdir_removal.h"
 #include "tests/support/temp_dir.h"
@@ -18,6 +22,22 @@ TEST(RemoveWorkDirFiles, FilesBeyondOneDirectoryReadAreRemovedWithTheDirectory) 
     WriteFileText(dir + "/webcam.jpg", "jpeg");
     std::string jpeg = dir + "/webcam.jpg", helper = dir + "/capture";
     RemoveWorkDirFiles(jpeg.c_str(), helper.c_str(), dir.c_str());
+    EXPECT_FALSE(PathExists(dir));
+}
+
+TEST(RemoveWorkDirFiles, AFileThatComesAfterTheFilesWereReadGoesToo) {
+    TempDir root;
+    std::string dir = root.File("lmr");
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    // A killed helper's last file: the directory is held until it comes, 30 ms after the first read.
+    ASSERT_EQ(mkdir((dir + "/held").c_str(), 0700), 0);
+    std::thread helper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        rmdir((dir + "/held").c_str());
+        WriteFileText(dir + "/webcam.new.jpg", "frame");
+    });
+    RemoveWorkDirFiles((dir + "/webcam.jpg").c_str(), (dir + "/capture").c_str(), dir.c_str());
+    helper.join();
     EXPECT_FALSE(PathExists(dir));
 }
 
