@@ -33,8 +33,8 @@ TEST(RemoveWorkDirFiles, AFileThatComesAfterTheFilesWereReadGoesToo) {
     ASSERT_EQ(mkdir((dir + "/held").c_str(), 0700), 0);
     std::thread helper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        rmdir((dir + "/held").c_str());
         WriteFileText(dir + "/webcam.new.jpg", "frame");
+        rmdir((dir + "/held").c_str());
     });
     RemoveWorkDirFiles((dir + "/webcam.jpg").c_str(), (dir + "/capture").c_str(), dir.c_str());
     helper.join();
