@@ -34,10 +34,15 @@ DesktopRun::DesktopRun(const std::string& settings, const std::string& programPa
 }
 
 DesktopRun::~DesktopRun() {
-    // The working directory of a run that did not end by itself: the program is killed below and
-    // cannot remove it any more.
-    std::string workDir = program && ProcessAlive(program->pid()) ? WorkDir() : std::string();
-    pid_t helper = program ? HelperPid() : -1;
+    if (!program || !ProcessAlive(program->pid())) return;
+    // A run the test left running is asked to end as a session's end asks, and removes its
+    // working directory itself, even one whose helper has gone and so cannot be found from here.
+    std::string workDir = WorkDir();
+    pid_t helper = HelperPid();
+    int status = 0;
+    kill(program->pid(), SIGTERM);
+    if (program->WaitForExit(5000, status)) return;
+    // Killed, it cannot remove it any more.
     program.reset();
     if (helper > 0) kill(helper, SIGKILL);
     if (!workDir.empty()) std::filesystem::remove_all(workDir);
