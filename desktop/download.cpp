@@ -27,18 +27,16 @@ constexpr int trailingLimit = 1000;
 
 class Deadline {
 public:
-    explicit Deadline(int limitMilliseconds)
-        : end_(Clock::now() + Milliseconds(limitMilliseconds)), limit_(limitMilliseconds) {}
+    explicit Deadline(int limitMilliseconds) : end_(Clock::now() + Milliseconds(limitMilliseconds)) {}
     // What is left of the time, at most `limit` milliseconds; 0 once it is over.
     int Within(int limitMilliseconds) const {
         auto left = std::chrono::duration_cast<Milliseconds>(end_ - Clock::now()).count();
         return int(std::max<long long>(0, std::min<long long>(left, limitMilliseconds)));
     }
-    int Left() const { return Within(limit_); }
+    int Left() const { return Within(INT_MAX); }
 
 private:
     Clock::time_point end_;
-    int limit_;
 };
 
 // The answer file, which takes no more than keptLimit bytes.

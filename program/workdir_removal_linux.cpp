@@ -11,6 +11,9 @@
 
 namespace {
 
+constexpr int removalAttempts = 10;
+constexpr long removalPauseNanoseconds = 10'000'000;
+
 // Unlinks the regular files directly inside the open directory.
 void RemoveRegularFiles(int dir) {
     alignas(8) char entries[4096];
