@@ -1,9 +1,10 @@
-// POSIX sockets behind the connection layer's seam: non-blocking IPv4 TCP, poll(2) readiness,
-// sends that never raise SIGPIPE, and an eventfd as the waker.
+// POSIX sockets behind the connection layer's seam: non-blocking IPv4 TCP, poll(2) and epoll
+// readiness, sends that never raise SIGPIPE, and an eventfd as the waker.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -119,6 +120,60 @@ bool WaitSockets(SocketWatch* watches, size_t count, int milliseconds) {
 bool WaitWritable(SocketHandle socket, int milliseconds) {
     pollfd one{int(socket), POLLOUT, 0};
     return poll(&one, 1, milliseconds) > 0;
+}
+
+struct WatchSet {
+    int epoll;
+};
+
+namespace {
+
+epoll_event EventFor(uint64_t tag, Interest interest) {
+    epoll_event event{};
+    // Level-triggered: a socket the caller has not used up yet is reported again by the next wait.
+    event.events = interest == Interest::Reading ? uint32_t(EPOLLIN)
+                   : interest == Interest::Sending ? uint32_t(EPOLLOUT)
+                                                   : 0u;
+    event.data.u64 = tag;
+    return event;
+}
+
+}  // namespace
+
+WatchSet* OpenWatchSet() {
+    int fd = epoll_create1(EPOLL_CLOEXEC);
+    return fd < 0 ? nullptr : new WatchSet{fd};
+}
+
+bool AddWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest interest) {
+    epoll_event event = EventFor(tag, interest);
+    return epoll_ctl(set->epoll, EPOLL_CTL_ADD, int(socket), &event) == 0;
+}
+
+void ChangeWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest interest) {
+    epoll_event event = EventFor(tag, interest);
+    epoll_ctl(set->epoll, EPOLL_CTL_MOD, int(socket), &event);
+}
+
+// Closing would remove the socket by itself only if no other process shares it, and a helper
+// program forked at that moment does for a while.
+void RemoveWatch(WatchSet* set, SocketHandle socket) { epoll_ctl(set->epoll, EPOLL_CTL_DEL, int(socket), nullptr); }
+
+size_t WaitWatchSet(WatchSet* set, uint64_t* tags, size_t capacity, int milliseconds) {
+    // Reused between calls: the server thread waits here for every request it serves.
+    thread_local std::vector<epoll_event> events;
+    events.resize(capacity);
+    int ready;
+    do {
+        ready = epoll_wait(set->epoll, events.data(), int(capacity), milliseconds < 0 ? -1 : milliseconds);
+    } while (ready < 0 && errno == EINTR && milliseconds < 0);
+    for (int i = 0; i < ready; ++i) tags[i] = events[size_t(i)].data.u64;
+    return ready > 0 ? size_t(ready) : 0;
+}
+
+void CloseWatchSet(WatchSet* set) {
+    close(set->epoll);
+    delete set;
 }
 
 SocketHandle OpenWaker() {

@@ -60,9 +60,27 @@ inline bool WaitReadable(SocketWatch* watches, size_t count, int milliseconds) {
 // Waits at most `milliseconds` until the socket takes more data or has failed.
 bool WaitWritable(SocketHandle socket, int milliseconds);
 
-// A handle that WaitSockets watches like a socket and that any thread can make readable, so that
-// a thread waiting without a time limit can still be called back at once. Readable from the first
-// WakeWaker until DrainWaker; noSocket from OpenWaker when none can be made.
+// Sockets watched together, each registered once and remembered between waits, so that a wait
+// costs by what is ready rather than by what is watched: epoll on Linux; the Windows set looks at
+// its sockets in turn. A tag names each socket in what a wait reports.
+struct WatchSet;
+enum class Interest { Neither, Reading, Sending };
+// nullptr when none can be made.
+WatchSet* OpenWatchSet();
+// Reading reports a socket readable (or closed or failed), Sending writable (or failed), Neither
+// nothing. False when the socket cannot be watched.
+bool AddWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest interest);
+void ChangeWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest interest);
+// Before the socket is closed.
+void RemoveWatch(WatchSet* set, SocketHandle socket);
+// Waits at most `milliseconds` (negative: until one is ready) and writes the tags of up to
+// `capacity` ready sockets; their count. A socket stays ready until what it reported is used up.
+size_t WaitWatchSet(WatchSet* set, uint64_t* tags, size_t capacity, int milliseconds);
+void CloseWatchSet(WatchSet* set);
+
+// A handle that WaitSockets and a WatchSet watch like a socket and that any thread can make
+// readable, so that a thread waiting without a time limit can still be called back at once.
+// Readable from the first WakeWaker until DrainWaker; noSocket from OpenWaker when none can be made.
 SocketHandle OpenWaker();
 void WakeWaker(SocketHandle waker);
 void DrainWaker(SocketHandle waker);

@@ -1,30 +1,61 @@
-// Connection layer over the socket seam: accept, readiness, answers that leave as fast as each
-// browser reads them, lingering closes, and the limits that keep slow or silent clients from
-// using up the program.
+// Connection layer over the socket seam: accept in bursts, readiness fetched in batches, answers
+// that leave as fast as each browser reads them, lingering closes, and the limits that keep slow
+// or silent clients from using up the program, each looked at only when it is due.
 #include "web/connection.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <climits>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <vector>
 
+#include "web/due_queue.h"
 #include "web/monotonic_clock.h"
 
 namespace {
 
+// Where a connection stands, beside what the server thread sees of it.
+struct Slot {
+    bool open = false;
+    // Tells the connection an event was fetched for from a later one in the same slot.
+    uint32_t generation = 0;
+    uint64_t serial = 0;  // accept order: the larger, the newer
+    std::list<uint32_t>::iterator age;
+    Interest interest = Interest::Reading;
+};
+
+// Connections accepted in one go when the listener is ready: a burst leaves the backlog at once,
+// and the connections already open still get their turn between bursts.
+constexpr size_t acceptBurst = 64;
+// Every connection, the listener and the waker can be ready in one fetch.
+constexpr size_t readyCapacity = maxConnections + 2;
+constexpr uint64_t listenerTag = UINT64_MAX;
+constexpr uint64_t wakerTag = UINT64_MAX - 1;
+
 struct Server {
     SocketHandle listener = noSocket;
     SocketHandle waker = noSocket;
-    std::list<Connection> connections;  // newest first
-    std::vector<SocketWatch> watches;   // listener, waker, then the connections in list order
+    WatchSet* watches = nullptr;
+    // Fixed places, so that a connection handed out is found again by its address.
+    std::array<Connection, maxConnections> connections;
+    std::array<Slot, maxConnections> slots;
+    std::vector<uint32_t> freeSlots;
+    std::list<uint32_t> ages;  // newest first
+    // When each connection next needs the server without being called.
+    DueQueue due{maxConnections};
+    // Fetched and not handed out yet: accepted connections, then the ready sockets.
+    std::vector<uint64_t> connects;
+    size_t connectsNext = 0;
+    std::vector<uint64_t> ready;
+    size_t readyNext = 0;
+    uint64_t accepted = 0;
+    bool listenerResting = false;
     int64_t listenerRestsUntil = 0;
 };
 
-constexpr size_t listenerWatch = 0;
-constexpr size_t wakerWatch = 1;
-constexpr size_t firstConnectionWatch = 2;
 // Readiness to send is reported only once a good part of the send buffer is free, and the system
 // may grow the buffer unasked: a browser that reads a little at a time makes room unseen, so a
 // pending answer is also pushed on at this pace, which tells its progress within a second.
@@ -36,23 +67,46 @@ std::atomic<bool> interrupted{false};
 // and closed only under this lock.
 std::mutex wakerLock;
 
-using ConnectionAt = std::list<Connection>::iterator;
+uint64_t TagOf(uint32_t slot) { return uint64_t(server.slots[slot].generation) << 32 | slot; }
 
-void CloseAt(ConnectionAt at) {
-    CloseSocket(at->socket);
-    server.connections.erase(at);
+// The open connection an event was fetched for; false when it has gone since.
+bool OpenSlotOf(uint64_t tag, uint32_t& slot) {
+    slot = uint32_t(tag);
+    return slot < maxConnections && server.slots[slot].open && server.slots[slot].generation == tag >> 32;
+}
+
+// False for a connection the layer does not hold.
+bool OpenSlotOf(const Connection* connection, uint32_t& slot) {
+    std::less<const Connection*> before;
+    const Connection* first = server.connections.data();
+    if (before(connection, first) || !before(connection, first + maxConnections)) return false;
+    slot = uint32_t(connection - first);
+    return server.slots[slot].open;
+}
+
+void Release(uint32_t slot) {
+    Slot& s = server.slots[slot];
+    s.open = false;
+    ++s.generation;
+    server.ages.erase(s.age);
+    server.due.Remove(slot);
+    // Pictures can be large: the answer's memory goes with the connection.
+    server.connections[slot] = Connection{};
+    server.freeSlots.push_back(slot);
+}
+
+void CloseAt(uint32_t slot) {
+    RemoveWatch(server.watches, server.connections[slot].socket);
+    CloseSocket(server.connections[slot].socket);
+    Release(slot);
 }
 
 // For an answer given up on: the browser learns at once that it is cut, and the system does not
 // keep the rest queued for it.
-void AbortAt(ConnectionAt at) {
-    AbortSocket(at->socket);
-    server.connections.erase(at);
-}
-
-ConnectionAt Find(const Connection* connection) {
-    return std::find_if(server.connections.begin(), server.connections.end(),
-                        [connection](const Connection& c) { return &c == connection; });
+void AbortAt(uint32_t slot) {
+    RemoveWatch(server.watches, server.connections[slot].socket);
+    AbortSocket(server.connections[slot].socket);
+    Release(slot);
 }
 
 bool Sending(const Connection& c) { return c.unsentFrom < c.unsent.size(); }
@@ -75,6 +129,17 @@ int64_t NextWorkOf(const Connection& c) {
     return Sending(c) ? std::min(DeadlineOf(c), c.nextPushAt) : DeadlineOf(c);
 }
 
+// After anything that moves the connection's times or what it waits for.
+void Reschedule(uint32_t slot) {
+    const Connection& c = server.connections[slot];
+    server.due.Set(slot, NextWorkOf(c));
+    Interest wanted = Sending(c) ? Interest::Sending : Interest::Reading;
+    if (server.slots[slot].interest != wanted) {
+        ChangeWatch(server.watches, c.socket, TagOf(slot), wanted);
+        server.slots[slot].interest = wanted;
+    }
+}
+
 // Gives the socket what it takes of the unsent answer: the count taken, or socketFailed.
 long PushUnsent(Connection& c, int64_t now) {
     long taken = 0;
@@ -87,7 +152,6 @@ long PushUnsent(Connection& c, int64_t now) {
         taken += n;
     }
     if (!Sending(c) && !c.unsent.empty()) {
-        // Pictures can be large; a finished answer gives its memory back.
         std::string().swap(c.unsent);
         c.unsentFrom = 0;
         if (c.closing) StartLinger(c, now);
@@ -95,29 +159,32 @@ long PushUnsent(Connection& c, int64_t now) {
     return taken;
 }
 
-void SweepExpired(int64_t now) {
-    for (auto at = server.connections.begin(); at != server.connections.end();) {
-        auto next = std::next(at);
-        Connection& c = *at;
+void RunDue(int64_t now) {
+    while (!server.due.Empty() && server.due.FirstAt() <= now) {
+        uint32_t slot = server.due.First();
+        Connection& c = server.connections[slot];
         bool failed = false;
         if (Sending(c) && now >= c.nextPushAt) {
             c.nextPushAt = now + sendRetryMilliseconds;
             failed = PushUnsent(c, now) == socketFailed;
         }
         if (failed || (now >= DeadlineOf(c) && !Sending(c)))
-            CloseAt(at);
+            CloseAt(slot);
         else if (now >= DeadlineOf(c))
-            AbortAt(at);
-        at = next;
+            AbortAt(slot);
+        else
+            Reschedule(slot);
     }
 }
 
-void FillWatches(int64_t now) {
-    server.watches.resize(server.connections.size() + firstConnectionWatch);
-    server.watches[listenerWatch] = {now < server.listenerRestsUntil ? noSocket : server.listener};
-    server.watches[wakerWatch] = {server.waker};
-    size_t i = firstConnectionWatch;
-    for (const Connection& c : server.connections) server.watches[i++] = {c.socket, false, Sending(c)};
+void RestListener(bool resting, int64_t now) {
+    server.listenerResting = resting;
+    server.listenerRestsUntil = now + acceptRestMilliseconds;
+    ChangeWatch(server.watches, server.listener, listenerTag, resting ? Interest::Neither : Interest::Reading);
+}
+
+void EndListenerRest(int64_t now) {
+    if (server.listenerResting && now >= server.listenerRestsUntil) RestListener(false, now);
 }
 
 // Discards what a browser still sends after its answer; true when the connection is finished.
@@ -131,20 +198,87 @@ bool DrainLingering(const Connection& connection) {
     return false;
 }
 
-NetPoll AcceptOne(int64_t now) {
-    uint32_t peer = 0;
-    bool exhausted = false;
-    SocketHandle socket = AcceptSocket(server.listener, peer, &exhausted);
-    if (socket == noSocket) {
-        if (exhausted) server.listenerRestsUntil = now + acceptRestMilliseconds;
-        return {};
+void AcceptBurst(int64_t now) {
+    for (size_t n = 0; n < acceptBurst && !server.listenerResting; ++n) {
+        uint32_t peer = 0;
+        bool exhausted = false;
+        SocketHandle socket = AcceptSocket(server.listener, peer, &exhausted);
+        if (socket == noSocket) {
+            if (exhausted) RestListener(true, now);
+            return;
+        }
+        if (server.freeSlots.empty()) CloseAt(server.ages.back());
+        uint32_t slot = server.freeSlots.back();
+        if (!AddWatch(server.watches, socket, TagOf(slot), Interest::Reading)) {
+            // The system can watch no more: like a lack of descriptors, it passes with time.
+            CloseSocket(socket);
+            RestListener(true, now);
+            return;
+        }
+        server.freeSlots.pop_back();
+        Slot& s = server.slots[slot];
+        s.open = true;
+        s.serial = ++server.accepted;
+        s.interest = Interest::Reading;
+        server.ages.push_front(slot);
+        s.age = server.ages.begin();
+        Connection& c = server.connections[slot];
+        c.socket = socket;
+        c.peerAddress = peer;
+        c.openedAt = now;
+        Reschedule(slot);
+        server.connects.push_back(TagOf(slot));
     }
-    if (server.connections.size() >= maxConnections) CloseAt(std::prev(server.connections.end()));
-    Connection& c = server.connections.emplace_front();
-    c.socket = socket;
-    c.peerAddress = peer;
-    c.openedAt = now;
-    return {NetEvent::Connect, &c};
+}
+
+// Asks the system which sockets are ready, the listener and the waker first, then the
+// connections newest first.
+void Fetch(int milliseconds) {
+    server.ready.resize(readyCapacity);
+    server.ready.resize(WaitWatchSet(server.watches, server.ready.data(), readyCapacity, milliseconds));
+    server.readyNext = 0;
+    auto rank = [](uint64_t tag) {
+        uint32_t slot;
+        return tag >= wakerTag ? UINT64_MAX : OpenSlotOf(tag, slot) ? server.slots[slot].serial : 0;
+    };
+    std::sort(server.ready.begin(), server.ready.end(),
+              [&rank](uint64_t a, uint64_t b) { return rank(a) > rank(b); });
+}
+
+bool Fetched() { return server.connectsNext < server.connects.size() || server.readyNext < server.ready.size(); }
+
+// What a ready connection has for the server thread, if anything.
+NetPoll Serve(uint32_t slot, int64_t now) {
+    Connection& c = server.connections[slot];
+    if (Sending(c)) {
+        if (PushUnsent(c, now) == socketFailed)
+            CloseAt(slot);
+        else
+            Reschedule(slot);
+    } else if (c.closing) {
+        if (DrainLingering(c)) CloseAt(slot);
+    } else {
+        switch (PeekSocket(c.socket)) {
+        case PeekResult::Data:
+            return {NetEvent::Data, &c};
+        case PeekResult::Closed:
+        case PeekResult::Failed:
+            // A broken connection can never deliver a request; keeping it would only make every
+            // wait return at once.
+            CloseAt(slot);
+            return {NetEvent::Disconnect, nullptr};
+        case PeekResult::Nothing:
+            break;
+        }
+    }
+    return {};
+}
+
+void Forget() {
+    server.connects.clear();
+    server.connectsNext = 0;
+    server.ready.clear();
+    server.readyNext = 0;
 }
 
 }  // namespace
@@ -155,68 +289,70 @@ bool CreateServer(int64_t port) {
     if (listener == noSocket) return false;
     // Without a waker a stop could not reach the thread while it sleeps.
     SocketHandle waker = OpenWaker();
-    if (waker == noSocket) {
+    WatchSet* watches = waker == noSocket ? nullptr : OpenWatchSet();
+    if (!watches || !AddWatch(watches, listener, listenerTag, Interest::Reading) ||
+        !AddWatch(watches, waker, wakerTag, Interest::Reading)) {
+        if (watches) CloseWatchSet(watches);
+        if (waker != noSocket) CloseWaker(waker);
         CloseSocket(listener);
         return false;
     }
+    server.freeSlots.clear();
+    for (uint32_t slot = maxConnections; slot > 0; --slot) server.freeSlots.push_back(slot - 1);
+    Forget();
     std::lock_guard<std::mutex> guard(wakerLock);
+    server.watches = watches;
     server.listener = listener;
     server.waker = waker;
-    server.listenerRestsUntil = 0;
+    server.listenerResting = false;
     return true;
 }
 
 NetPoll PollServer() {
     if (server.listener == noSocket) return {};
     int64_t now = MonotonicMilliseconds();
-    SweepExpired(now);
-    FillWatches(now);
-    if (!WaitSockets(server.watches.data(), server.watches.size(), 0)) return {};
-    if (server.watches[wakerWatch].ready) DrainWaker(server.waker);
-    if (server.watches[listenerWatch].ready) {
-        NetPoll accepted = AcceptOne(now);
-        if (accepted.kind == NetEvent::Connect) return accepted;
-    }
-    size_t i = firstConnectionWatch;
-    for (auto at = server.connections.begin(); at != server.connections.end(); ++i) {
-        auto next = std::next(at);
-        Connection& c = *at;
-        if (server.watches[i].ready) {
-            if (Sending(c)) {
-                if (PushUnsent(c, now) == socketFailed) CloseAt(at);
-            } else if (c.closing) {
-                if (DrainLingering(c)) CloseAt(at);
-            } else {
-                switch (PeekSocket(c.socket)) {
-                case PeekResult::Data:
-                    return {NetEvent::Data, &c};
-                case PeekResult::Closed:
-                case PeekResult::Failed:
-                    // A broken connection can never deliver a request; keeping it would only
-                    // make every wait return at once.
-                    CloseAt(at);
-                    return {NetEvent::Disconnect, nullptr};
-                case PeekResult::Nothing:
-                    break;
-                }
-            }
+    RunDue(now);
+    EndListenerRest(now);
+    bool asked = false;
+    for (;;) {
+        if (server.connectsNext < server.connects.size()) {
+            uint64_t tag = server.connects[server.connectsNext++];
+            uint32_t slot;
+            if (OpenSlotOf(tag, slot)) return {NetEvent::Connect, &server.connections[slot]};
+            continue;
         }
-        at = next;
+        if (server.readyNext == server.ready.size()) {
+            if (asked) return {};
+            Forget();
+            Fetch(0);
+            asked = true;
+            continue;
+        }
+        uint64_t tag = server.ready[server.readyNext++];
+        uint32_t slot;
+        if (tag == listenerTag) {
+            AcceptBurst(now);
+        } else if (tag == wakerTag) {
+            DrainWaker(server.waker);
+        } else if (OpenSlotOf(tag, slot)) {
+            NetPoll event = Serve(slot, now);
+            if (event.kind != NetEvent::None) return event;
+        }
     }
-    return {};
 }
 
 void WaitForActivity(int64_t untilMilliseconds) {
-    if (server.listener == noSocket) return;
+    if (server.listener == noSocket || Fetched()) return;
     int64_t now = MonotonicMilliseconds();
+    EndListenerRest(now);
     int64_t wakeAt = untilMilliseconds;
-    if (now < server.listenerRestsUntil) wakeAt = std::min(wakeAt, server.listenerRestsUntil);
-    for (const Connection& c : server.connections) wakeAt = std::min(wakeAt, NextWorkOf(c));
-    FillWatches(now);
+    if (server.listenerResting) wakeAt = std::min(wakeAt, server.listenerRestsUntil);
+    if (!server.due.Empty()) wakeAt = std::min(wakeAt, server.due.FirstAt());
     // One millisecond late rather than early: waking just before a deadline would only find
     // nothing to do and wait again.
     int milliseconds = wakeAt == noDeadline ? -1 : int(std::clamp<int64_t>(wakeAt - now + 1, 0, INT_MAX));
-    WaitSockets(server.watches.data(), server.watches.size(), milliseconds);
+    Forget();
+    Fetch(milliseconds);
 }
 
 size_t ReceiveRequest(const Connection& connection, char* buffer, size_t count) {
@@ -247,24 +383,37 @@ bool SendData(Connection& connection, const char* data, size_t count) {
         connection.unsentFrom = 0;
         connection.sendStartedAt = connection.lastProgressAt = MonotonicMilliseconds();
         connection.nextPushAt = connection.sendStartedAt + sendRetryMilliseconds;
+        uint32_t slot;
+        if (OpenSlotOf(&connection, slot)) Reschedule(slot);
     }
     return true;
 }
 
 void CloseConnection(Connection* connection) {
-    auto at = Find(connection);
-    if (at == server.connections.end()) return;
-    if (at->broken) {
-        CloseAt(at);
+    uint32_t slot;
+    if (!OpenSlotOf(connection, slot)) return;
+    if (connection->broken) {
+        CloseAt(slot);
         return;
     }
-    at->closing = true;
-    if (!Sending(*at)) StartLinger(*at, MonotonicMilliseconds());
+    connection->closing = true;
+    if (Sending(*connection)) return;
+    StartLinger(*connection, MonotonicMilliseconds());
+    Reschedule(slot);
 }
 
 void CloseServer() {
-    for (const Connection& c : server.connections) CloseSocket(c.socket);
-    server.connections.clear();
+    for (uint32_t slot : server.ages) {
+        CloseSocket(server.connections[slot].socket);
+        server.connections[slot] = Connection{};
+        server.slots[slot].open = false;
+        ++server.slots[slot].generation;
+    }
+    server.ages.clear();
+    server.due.Clear();
+    Forget();
+    if (server.watches) CloseWatchSet(server.watches);
+    server.watches = nullptr;
     if (server.listener != noSocket) CloseSocket(server.listener);
     server.listener = noSocket;
     {

@@ -2,6 +2,7 @@
 // reported one event per poll, newest connection first. Used by the server thread; other
 // threads only wake or interrupt it.
 #pragma once
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,7 +35,10 @@ struct NetPoll {
     Connection* connection = nullptr;  // valid until the connection is closed
 };
 
-inline constexpr int listenBacklog = 100;
+// A burst of browsers that arrives while the server answers others waits in the backlog instead
+// of having its connections dropped, which would cost each a second or an error: the system trims
+// this to the largest it allows.
+inline constexpr int listenBacklog = INT_MAX;
 // Silent clients must not use up the program: past the cap the oldest connection goes.
 inline constexpr size_t maxConnections = 256;
 static_assert(watchableSockets > maxConnections + 1, "one wait must see every connection and the listener");
@@ -52,9 +56,12 @@ inline constexpr int64_t noDeadline = INT64_MAX;
 // Fails, leaving no server, for a port outside 1..65535 (without touching the network) and when
 // the socket cannot be created, bound or put into listening state.
 bool CreateServer(int64_t port);
-// Never blocks: accepts one pending connection (Connect), or reports the first connection in list
-// order with unread bytes (Data) or whose peer has closed or failed (Disconnect, closing it), or None.
-// Moves unsent answers on and drops the connections that are past their time on the way.
+// Never blocks: reports one connection accepted (Connect), or the newest ready connection with
+// unread bytes (Data) or whose peer has closed or failed (Disconnect, closing it), or None.
+// Readiness is fetched for every socket at once and handed out one event a call; the system is
+// asked again once that is used up. A ready listener has what waits accepted in one go, each
+// reported as a Connect before anything else. Moves unsent answers on and drops the connections
+// that are past their time on the way, looking only at those that are due.
 NetPoll PollServer();
 // Sleeps until the listening socket or a connection needs the server, a connection's time is up,
 // WakeServer is called, or the monotonic moment `untilMilliseconds` comes (noDeadline: never).

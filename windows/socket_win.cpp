@@ -1,6 +1,6 @@
 // Windows Sockets behind the connection layer's seam: non-blocking IPv4 TCP with exclusive use of
-// the port, select() readiness sized for every connection the server keeps, and a loopback
-// datagram socket that sends to itself as the waker.
+// the port, select() readiness sized for every connection the server keeps (a watch set too
+// looks at its sockets with it), and a loopback datagram socket that sends to itself as the waker.
 
 // Windows' fd_set is a counted array of 64 sockets unless told otherwise: room for every
 // socket the seam promises to watch.
@@ -8,7 +8,9 @@
 #include <winsock2.h>
 
 #include <climits>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "net/socket_seam.h"
 
@@ -146,6 +148,50 @@ bool WaitWritable(SocketHandle socket, int milliseconds) {
     timeval delay = Delay(milliseconds < 0 ? 0 : milliseconds);
     return select(0, nullptr, &writable, &failed, &delay) > 0;
 }
+
+struct WatchSet {
+    struct Entry {
+        SocketHandle socket;
+        uint64_t tag;
+        Interest interest;
+    };
+    std::vector<Entry> entries;
+    std::vector<SocketWatch> watches;
+};
+
+WatchSet* OpenWatchSet() { return new WatchSet; }
+
+bool AddWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest interest) {
+    if (set->entries.size() >= watchableSockets) return false;
+    set->entries.push_back({socket, tag, interest});
+    return true;
+}
+
+void ChangeWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest interest) {
+    for (WatchSet::Entry& entry : set->entries)
+        if (entry.socket == socket) entry = {socket, tag, interest};
+}
+
+void RemoveWatch(WatchSet* set, SocketHandle socket) {
+    auto& entries = set->entries;
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [socket](const WatchSet::Entry& entry) { return entry.socket == socket; }),
+                  entries.end());
+}
+
+size_t WaitWatchSet(WatchSet* set, uint64_t* tags, size_t capacity, int milliseconds) {
+    set->watches.clear();
+    for (const WatchSet::Entry& entry : set->entries)
+        set->watches.push_back({entry.interest == Interest::Neither ? noSocket : entry.socket, false,
+                                entry.interest == Interest::Sending});
+    if (!WaitSockets(set->watches.data(), set->watches.size(), milliseconds)) return 0;
+    size_t count = 0;
+    for (size_t i = 0; i < set->watches.size() && count < capacity; ++i)
+        if (set->watches[i].ready) tags[count++] = set->entries[i].tag;
+    return count;
+}
+
+void CloseWatchSet(WatchSet* set) { delete set; }
 
 SocketHandle OpenWaker() {
     SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
