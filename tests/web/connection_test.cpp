@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <memory>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -40,6 +42,28 @@ protected:
         ASSERT_NE(port, 0);
     }
     void TearDown() override { CloseServer(); }
+
+    // Opens `count` browsers that each send their number before the server looks, then serves
+    // until nothing more happens: the numbers in the order their Data came.
+    std::vector<int> ServeBurst(int count, int& connects) {
+        std::vector<std::unique_ptr<ClientSocket>> clients;
+        for (int i = 0; i < count; ++i) {
+            clients.push_back(std::make_unique<ClientSocket>("127.0.0.2", port));
+            EXPECT_TRUE(clients.back()->Send(std::to_string(i)));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::vector<int> order;
+        connects = 0;
+        for (NetPoll event = NextEvent(); event.kind != NetEvent::None; event = NextEvent(300)) {
+            if (event.kind == NetEvent::Connect) ++connects;
+            if (event.kind != NetEvent::Data) continue;
+            char buffer[16];
+            size_t n = ReceiveRequest(*event.connection, buffer, sizeof buffer);
+            order.push_back(std::stoi(std::string(buffer, n)));
+            CloseConnection(event.connection);
+        }
+        return order;
+    }
 
     int port = 0;
 };
@@ -97,6 +121,25 @@ TEST_F(ConnectionLayer, TheNewerOfTwoConnectionsWithDataComesFirst) {
     event = NextEvent();
     ASSERT_EQ(event.kind, NetEvent::Data);
     EXPECT_EQ(PeerAddress(*event.connection), 0x7F000002u);
+}
+
+TEST_F(ConnectionLayer, ABurstThatOneFetchHoldsComesNewestFirst) {
+    int connects = 0;
+    std::vector<int> order = ServeBurst(40, connects);
+    std::vector<int> newestFirst(40);
+    std::iota(newestFirst.rbegin(), newestFirst.rend(), 0);
+    EXPECT_EQ(connects, 40);
+    EXPECT_EQ(order, newestFirst);
+}
+
+TEST_F(ConnectionLayer, ABurstLargerThanOneAcceptIsReportedWholeEachConnectionOnce) {
+    int connects = 0;
+    std::vector<int> order = ServeBurst(200, connects);
+    std::sort(order.begin(), order.end());
+    std::vector<int> each(200);
+    std::iota(each.begin(), each.end(), 0);
+    EXPECT_EQ(connects, 200);
+    EXPECT_EQ(order, each);
 }
 
 TEST_F(ConnectionLayer, DataStaysReportedUntilReadAndAReceiveTakesAtMostTheCount) {
