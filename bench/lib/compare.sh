@@ -60,17 +60,18 @@ wait_until_serving() {
 }
 
 # start_nginx ROOT-FOLDER FILE -> sets nginx_pid and nginx_port once the file is served from the
-# folder on 127.0.0.1.
+# folder on 127.0.0.1, with room for the thousands of connections that a crowd of viewers keeps open.
 start_nginx() {
   local root=$1 file=$2
   nginx_port=$(free_port)
   mkdir -p "$work/nginx/logs"
   cat > "$work/nginx/nginx.conf" <<CONF
 worker_processes 1;
+worker_rlimit_nofile 16384;
 daemon off;
 pid $work/nginx/nginx.pid;
 error_log $work/nginx/logs/error.log;
-events { worker_connections 1024; }
+events { worker_connections 16384; }
 http {
   access_log off;
   sendfile on;
