@@ -131,7 +131,8 @@ namespace {
 epoll_event EventFor(uint64_t tag, Interest interest) {
     epoll_event event{};
     // Level-triggered: a socket the caller has not used up yet is reported again by the next wait.
-    event.events = interest == Interest::Reading ? uint32_t(EPOLLIN)
+    // EPOLLRDHUP tells unread bytes from a peer's end, which EPOLLIN alone does not.
+    event.events = interest == Interest::Reading ? uint32_t(EPOLLIN | EPOLLRDHUP)
                    : interest == Interest::Sending ? uint32_t(EPOLLOUT)
                                                    : 0u;
     event.data.u64 = tag;
@@ -159,16 +160,19 @@ void ChangeWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest inte
 // program forked at that moment does for a while.
 void RemoveWatch(WatchSet* set, SocketHandle socket) { epoll_ctl(set->epoll, EPOLL_CTL_DEL, int(socket), nullptr); }
 
-size_t WaitWatchSet(WatchSet* set, uint64_t* tags, size_t capacity, int milliseconds) {
+size_t WaitWatchSet(WatchSet* set, ReadyWatch* ready, size_t capacity, int milliseconds) {
     // Reused between calls: the server thread waits here for every request it serves.
     thread_local std::vector<epoll_event> events;
     events.resize(capacity);
-    int ready;
+    int count;
     do {
-        ready = epoll_wait(set->epoll, events.data(), int(capacity), milliseconds < 0 ? -1 : milliseconds);
-    } while (ready < 0 && errno == EINTR && milliseconds < 0);
-    for (int i = 0; i < ready; ++i) tags[i] = events[size_t(i)].data.u64;
-    return ready > 0 ? size_t(ready) : 0;
+        count = epoll_wait(set->epoll, events.data(), int(capacity), milliseconds < 0 ? -1 : milliseconds);
+    } while (count < 0 && errno == EINTR && milliseconds < 0);
+    for (int i = 0; i < count; ++i) {
+        uint32_t flags = events[size_t(i)].events;
+        ready[i] = {events[size_t(i)].data.u64, (flags & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) == EPOLLIN};
+    }
+    return count > 0 ? size_t(count) : 0;
 }
 
 void CloseWatchSet(WatchSet* set) {

@@ -73,9 +73,15 @@ bool AddWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest interes
 void ChangeWatch(WatchSet* set, SocketHandle socket, uint64_t tag, Interest interest);
 // Before the socket is closed.
 void RemoveWatch(WatchSet* set, SocketHandle socket);
-// Waits at most `milliseconds` (negative: until one is ready) and writes the tags of up to
-// `capacity` ready sockets; their count. A socket stays ready until what it reported is used up.
-size_t WaitWatchSet(WatchSet* set, uint64_t* tags, size_t capacity, int milliseconds);
+struct ReadyWatch {
+    uint64_t tag;
+    // Known to hold unread bytes, so that nobody has to look; false when it may as well have
+    // closed or failed, or when the system does not tell.
+    bool holdsBytes;
+};
+// Waits at most `milliseconds` (negative: until one is ready) and writes up to `capacity` ready
+// sockets; their count. A socket stays ready until what it reported is used up.
+size_t WaitWatchSet(WatchSet* set, ReadyWatch* ready, size_t capacity, int milliseconds);
 void CloseWatchSet(WatchSet* set);
 
 // A handle that WaitSockets and a WatchSet watch like a socket and that any thread can make

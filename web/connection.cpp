@@ -49,7 +49,7 @@ struct Server {
     // Fetched and not handed out yet: accepted connections, then the ready sockets.
     std::vector<uint64_t> connects;
     size_t connectsNext = 0;
-    std::vector<uint64_t> ready;
+    std::vector<ReadyWatch> ready;
     size_t readyNext = 0;
     uint64_t accepted = 0;
     bool listenerResting = false;
@@ -242,13 +242,13 @@ void Fetch(int milliseconds) {
         return tag >= wakerTag ? UINT64_MAX : OpenSlotOf(tag, slot) ? server.slots[slot].serial : 0;
     };
     std::sort(server.ready.begin(), server.ready.end(),
-              [&rank](uint64_t a, uint64_t b) { return rank(a) > rank(b); });
+              [&rank](const ReadyWatch& a, const ReadyWatch& b) { return rank(a.tag) > rank(b.tag); });
 }
 
 bool Fetched() { return server.connectsNext < server.connects.size() || server.readyNext < server.ready.size(); }
 
 // What a ready connection has for the server thread, if anything.
-NetPoll Serve(uint32_t slot, int64_t now) {
+NetPoll Serve(uint32_t slot, bool holdsBytes, int64_t now) {
     Connection& c = server.connections[slot];
     if (Sending(c)) {
         if (PushUnsent(c, now) == socketFailed)
@@ -258,7 +258,7 @@ NetPoll Serve(uint32_t slot, int64_t now) {
     } else if (c.closing) {
         if (DrainLingering(c)) CloseAt(slot);
     } else {
-        switch (PeekSocket(c.socket)) {
+        switch (holdsBytes ? PeekResult::Data : PeekSocket(c.socket)) {
         case PeekResult::Data:
             return {NetEvent::Data, &c};
         case PeekResult::Closed:
@@ -328,14 +328,14 @@ NetPoll PollServer() {
             asked = true;
             continue;
         }
-        uint64_t tag = server.ready[server.readyNext++];
+        ReadyWatch ready = server.ready[server.readyNext++];
         uint32_t slot;
-        if (tag == listenerTag) {
+        if (ready.tag == listenerTag) {
             AcceptBurst(now);
-        } else if (tag == wakerTag) {
+        } else if (ready.tag == wakerTag) {
             DrainWaker(server.waker);
-        } else if (OpenSlotOf(tag, slot)) {
-            NetPoll event = Serve(slot, now);
+        } else if (OpenSlotOf(ready.tag, slot)) {
+            NetPoll event = Serve(slot, ready.holdsBytes, now);
             if (event.kind != NetEvent::None) return event;
         }
     }

@@ -179,7 +179,7 @@ void RemoveWatch(WatchSet* set, SocketHandle socket) {
                   entries.end());
 }
 
-size_t WaitWatchSet(WatchSet* set, uint64_t* tags, size_t capacity, int milliseconds) {
+size_t WaitWatchSet(WatchSet* set, ReadyWatch* ready, size_t capacity, int milliseconds) {
     set->watches.clear();
     for (const WatchSet::Entry& entry : set->entries)
         set->watches.push_back({entry.interest == Interest::Neither ? noSocket : entry.socket, false,
@@ -187,7 +187,7 @@ size_t WaitWatchSet(WatchSet* set, uint64_t* tags, size_t capacity, int millisec
     if (!WaitSockets(set->watches.data(), set->watches.size(), milliseconds)) return 0;
     size_t count = 0;
     for (size_t i = 0; i < set->watches.size() && count < capacity; ++i)
-        if (set->watches[i].ready) tags[count++] = set->entries[i].tag;
+        if (set->watches[i].ready) ready[count++] = {set->entries[i].tag, false};
     return count;
 }
 
