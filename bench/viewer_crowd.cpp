@@ -3,7 +3,8 @@
 // 500 ms; a viewer whose last picture is still loading at its tick waits for it (a late tick).
 // After one second of warm-up, counts the requests started in the next SECONDS and prints
 // "requests failed late p50-ms p99-ms max-ms requests/s" (percentiles over the answered ones).
-// Usage: viewer-crowd PORT VIEWERS SECONDS PICTURE-BYTES
+// SILENT connections, opened first and held without a byte, stand for a flood of idle clients.
+// Usage: viewer-crowd PORT VIEWERS SECONDS PICTURE-BYTES [SILENT]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
@@ -152,8 +153,8 @@ void Receive(size_t index) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: %s PORT VIEWERS SECONDS PICTURE-BYTES\n", argv[0]);
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: %s PORT VIEWERS SECONDS PICTURE-BYTES [SILENT]\n", argv[0]);
         return 2;
     }
     port = std::atoi(argv[1]);
@@ -165,6 +166,18 @@ int main(int argc, char** argv) {
     files.rlim_cur = files.rlim_max;
     setrlimit(RLIMIT_NOFILE, &files);
     epollFd = epoll_create1(0);
+    std::vector<int> silent(argc == 6 ? std::atol(argv[5]) : 0);
+    for (int& fd : silent) {
+        fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_port = htons(port);
+        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
+            std::perror("connect");
+            return 1;
+        }
+    }
 
     auto start = Clock::now();
     windowStart = start + warmUp;
@@ -205,6 +218,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    for (int fd : silent) close(fd);
     std::sort(latenciesMs.begin(), latenciesMs.end());
     auto percentile = [](double share) {
         if (latenciesMs.empty()) return 0.0;
