@@ -59,6 +59,14 @@ Clock::time_point windowStart, windowEnd;
 long requests = 0, failed = 0, late = 0, nextRequest = 0, open = 0;
 std::vector<double> latenciesMs;
 
+sockaddr_in Server() {
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(port);
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return server;
+}
+
 void Finish(size_t index, bool complete) {
     Viewer& v = viewers[index];
     if (v.counted && !v.answered && !complete) ++failed;
@@ -90,10 +98,7 @@ void Start(size_t index) {
     v.counted = v.connectedAt >= windowStart && v.connectedAt < windowEnd;
     requests += v.counted;
     deadlines.push_back({v.connectedAt + answerLimit, index, v.request});
-    sockaddr_in server{};
-    server.sin_family = AF_INET;
-    server.sin_port = htons(port);
-    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in server = Server();
     epoll_event event{.events = EPOLLOUT, .data = {.u64 = index}};
     if ((connect(v.fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0 && errno != EINPROGRESS) ||
         epoll_ctl(epollFd, EPOLL_CTL_ADD, v.fd, &event) != 0)
@@ -169,10 +174,7 @@ int main(int argc, char** argv) {
     std::vector<int> silent(argc == 6 ? std::atol(argv[5]) : 0);
     for (int& fd : silent) {
         fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in server{};
-        server.sin_family = AF_INET;
-        server.sin_port = htons(port);
-        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in server = Server();
         if (connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
             std::perror("connect");
             return 1;

@@ -231,12 +231,19 @@ void AcceptBurst(int64_t now) {
     }
 }
 
-// Asks the system which sockets are ready, the listener and the waker first, then the
-// connections newest first.
+void Forget() {
+    server.connects.clear();
+    server.connectsNext = 0;
+    server.ready.clear();
+    server.readyNext = 0;
+}
+
+// Once everything fetched before is handed out: asks the system which sockets are ready, the
+// listener and the waker first, then the connections newest first.
 void Fetch(int milliseconds) {
+    Forget();
     server.ready.resize(readyCapacity);
     server.ready.resize(WaitWatchSet(server.watches, server.ready.data(), readyCapacity, milliseconds));
-    server.readyNext = 0;
     auto rank = [](uint64_t tag) {
         uint32_t slot;
         return tag >= wakerTag ? UINT64_MAX : OpenSlotOf(tag, slot) ? server.slots[slot].serial : 0;
@@ -272,13 +279,6 @@ NetPoll Serve(uint32_t slot, bool holdsBytes, int64_t now) {
         }
     }
     return {};
-}
-
-void Forget() {
-    server.connects.clear();
-    server.connectsNext = 0;
-    server.ready.clear();
-    server.readyNext = 0;
 }
 
 }  // namespace
@@ -323,7 +323,6 @@ NetPoll PollServer() {
         }
         if (server.readyNext == server.ready.size()) {
             if (asked) return {};
-            Forget();
             Fetch(0);
             asked = true;
             continue;
@@ -351,7 +350,6 @@ void WaitForActivity(int64_t untilMilliseconds) {
     // One millisecond late rather than early: waking just before a deadline would only find
     // nothing to do and wait again.
     int milliseconds = wakeAt == noDeadline ? -1 : int(std::clamp<int64_t>(wakeAt - now + 1, 0, INT_MAX));
-    Forget();
     Fetch(milliseconds);
 }
 

@@ -1,8 +1,8 @@
 # What the benchmarks share: free ports, waiting for a server, nginx with one worker as the
 # reference, wrk runs against both servers alternating, medians, and CPU and memory of a process
 # from /proc.
-# Source it after setting `work` (a private temporary folder the caller removes); the caller
-# defines renew_login, run before every wrk run against its own server.
+# Source it after setting `work` (a private temporary folder the caller removes); renew_login runs
+# before every run against our server: serve_picture_pair's, or one the caller defines.
 
 # The servers share one core and wrk has the other, so that neither starves the other.
 server_cpu=0
@@ -48,6 +48,43 @@ start_web_test_server() {
   for _ in $(seq 50); do grep -q ready "$work/web-server.out" 2>/dev/null && break; sleep 0.1; done
   grep -q ready "$work/web-server.out" || { echo "the web test server did not start"; return 1; }
 }
+
+# stop_servers: the EXIT trap of the benchmarks that start servers through this file; ends them
+# and removes `work`.
+nginx_pid=
+stop_servers() {
+  local pid
+  for pid in $web_server_pid $nginx_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+
+# serve_picture_pair BUILD-DIR -> our web test server (on the server core) and nginx serving the
+# same ~15.6 KB JPEG, checked byte for byte; sets picture_bytes, session, ours_port and nginx_port.
+serve_picture_pair() {
+  build_web_test_server "$1" || return 1
+  mkdir "$work/www"
+  chmod 755 "$work" "$work/www"
+  convert -seed 3 -size 320x240 plasma:fractal -quality 85 "$work/www/webcam.jpg"
+  chmod 644 "$work/www/webcam.jpg"
+  picture_bytes=$(stat -c %s "$work/www/webcam.jpg")
+  session=0123456789abcdef0123456789abcdef01234567
+  ours_port=$(free_port)
+  start_web_test_server "$1" "$ours_port" "$work/www/webcam.jpg" "$session" taskset -c $server_cpu \
+    || return 1
+  start_nginx "$work/www" webcam.jpg || return 1
+  renew_login
+  # Both answers must be the same picture, or the comparison means nothing.
+  cmp -s <(curl -sf "http://127.0.0.1:$ours_port/webcam.jpg?1") "$work/www/webcam.jpg" \
+    || { echo "our server does not serve the picture"; return 1; }
+  cmp -s <(curl -sf "http://127.0.0.1:$nginx_port/webcam.jpg") "$work/www/webcam.jpg" \
+    || { echo "nginx does not serve the picture"; return 1; }
+}
+
+# The login lapses after 10 quiet seconds.
+renew_login() { curl -sf -o /dev/null "http://127.0.0.1:$ours_port/index.html?id=$session"; }
 
 # wait_until_serving PORT [FILE]: true once 127.0.0.1:PORT answers (with the file, when one is
 # named) within 10 s.
